@@ -1,0 +1,119 @@
+// The frame driver runs the saver: startUp brings up the rendering context
+// and the scene once, runFrame performs one frame in a fixed order (clock,
+// camera path, clear, landscape, camera view, particle update and drawing,
+// present, launch decision, pacing). The camera orbits (0, 12, 0) at a
+// distance swinging between 10 and 40 every 120 s, rising between the horizon
+// and 30 degrees above it every 250 s, one turn in 128 s. Launches follow a
+// rhythm whose interval swings with sin(launchPhase), about 63 s a period; at
+// most one launch per frame, and the launch timer restarts from zero, not
+// from the excess. Frames last at least 12 ms.
+#include "frame/frame_driver.h"
+
+#include <GL/gl.h>
+
+#include <cmath>
+
+#include "fireworks/shell_design.h"
+#include "frame/frame_clock.h"
+#include "frame/platform_time.h"
+#include "frame/scene_setup.h"
+#include "host/cursor.h"
+#include "math/random.h"
+#include "particles/particle_store.h"
+#include "scene/landscape.h"
+#include "settings/settings.h"
+
+namespace starbloom {
+
+FrameDriverState frameDriver; // written by startUp, setUpScene and runFrame
+NativeWindow windowDC = 0;    // written by startUp
+
+namespace {
+constexpr Vec3 ORBIT_CENTRE{0.0f, 12.0f, 0.0f};
+constexpr Vec3 AIM_POINT{0.0f, 10.0f, 0.0f};
+constexpr std::uint32_t FRAME_BUDGET_MS = 12;
+constexpr float FULL_TURN = 6.283185f;
+
+void loadCameraView(const CoordFrame& camera) {
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+  const Mat4 rotation = viewRotation(camera);
+  glMultMatrixf(rotation.m);
+  glTranslatef(-camera.origin.x, -camera.origin.y, -camera.origin.z);
+}
+} // namespace
+
+void startUp(NativeWindow window, int drawWidth, int drawHeight, int colourBits) {
+  windowDC = window;
+  renderContext.init(window, drawWidth, drawHeight, colourBits);
+  glDisable(GL_FOG);
+  glDisable(GL_DEPTH_TEST);
+  glDisable(GL_LIGHTING);
+  glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+  buildRandomRing();
+  setUpScene();
+  generateLandscape();
+  hideCursor();
+}
+
+void moveCamera(FrameDriverState& state, float frameTime, bool move) {
+  state.cameraOrbit.radius = 30.0f;
+  state.radiusClock += frameTime;
+  if (move) {
+    state.cameraOrbit.azimuth += frameTime * 0.049087383f;
+    state.cameraOrbit.radius = 25.0f + 15.0f * std::sin(state.radiusClock * 0.052359875f);
+    if (state.radiusClock > 120.0f) state.radiusClock -= 120.0f;
+    state.heightPhase += frameTime * 0.004f;
+    if (state.heightPhase > 1.0f) state.heightPhase -= 1.0f;
+    state.cameraOrbit.polar =
+        1.5707963f - (std::sin(state.heightPhase * FULL_TURN) + 1.0f) * 0.5f * 0.5235987504323323f;
+  }
+  state.cameraOrbit.constrain();
+  state.camera.origin = ORBIT_CENTRE + state.cameraOrbit.toCartesian();
+  state.camera.aimAt(AIM_POINT);
+}
+
+float launchInterval(float launchPhase, int ttime) {
+  return (10.0f + 20.0f * (std::sin(launchPhase) + 1.0f) * 0.5f) / static_cast<float>(ttime);
+}
+
+std::uint32_t pacingSleep(std::uint32_t frameStart, std::uint32_t now) {
+  const std::uint32_t elapsed = now - frameStart;
+  return elapsed < FRAME_BUDGET_MS ? FRAME_BUDGET_MS - elapsed : 0;
+}
+
+bool runFrame() {
+  FrameDriverState& s = frameDriver;
+  s.frameStart = tickCount();
+  s.frameTime = frameClock.tick(windowDC);
+  s.launchTimer += s.frameTime;
+
+  moveCamera(s, s.frameTime, settings.move);
+
+  s.launchPhase += s.frameTime * 0.1f;
+  s.cameraRight = s.camera.xAxis;
+  s.cameraUp = s.camera.yAxis;
+  s.cameraBack = s.camera.zAxis;
+  if (s.launchPhase > FULL_TURN) s.launchPhase -= FULL_TURN;
+
+  renderContext.setClearColour(Color4{0.0f, 0.0f, 0.0f, 0.0f});
+  renderContext.beginFrame();
+  if (settings.land) drawLandscapePasses();
+  loadCameraView(s.camera);
+  particleStore.updateAndDraw(s.frameTime);
+  renderContext.endFrame();
+
+  if (launchInterval(s.launchPhase, settings.ttime) < s.launchTimer) {
+    s.launchTimer = 0.0f;
+    s.launchCount += 1;
+    designNextShell();
+    particleStore.launchShell(&shellTable[designCursor]);
+    if (s.launchCount == 4 * settings.ttime) frameClock.setOverlay(false, 1000);
+  }
+
+  const std::uint32_t wait = pacingSleep(s.frameStart, tickCount());
+  if (wait > 0) sleepMilliseconds(wait);
+  return true;
+}
+
+} // namespace starbloom

@@ -1,0 +1,44 @@
+#pragma once
+// The frame driver: start-up of the rendering context and the scene, and the
+// per-frame sequence (clock, camera path, drawing, launch rhythm, pacing).
+#include <cstdint>
+
+#include "frame/render_context.h"
+#include "math/coord_frame.h"
+
+namespace starbloom {
+
+// State of the running saver; written only by startUp, setUpScene and runFrame.
+struct FrameDriverState {
+  std::uint32_t frameStart = 0; // tick count at the start of the frame, ms
+  float frameTime = 0.0f;       // seconds, this frame's time step
+  float launchTimer = 0.0f;     // seconds since the last launch
+  float radiusClock = 0.0f;     // seconds, wraps at 120
+  float heightPhase = 0.0f;     // turns, wraps at 1
+  float launchPhase = 0.0f;     // radians, wraps at 2 pi
+  int launchCount = 0;          // launches so far, never reset
+  SphericalCoord cameraOrbit;   // camera position about the orbit centre
+  CoordFrame camera;            // eye position and viewing axes
+  Vec3 cameraRight;             // copies of the camera axes for the sprites
+  Vec3 cameraUp;
+  Vec3 cameraBack;
+};
+
+extern FrameDriverState frameDriver;
+// The window the GL context draws in (0 off screen).
+extern NativeWindow windowDC;
+
+// Creates the rendering context on window (w x h, colourBits deep) and sets
+// up the scene. The caller chooses renderContext.surface.binding first.
+void startUp(NativeWindow window, int drawWidth, int drawHeight, int colourBits);
+// One complete frame; returns true.
+bool runFrame();
+
+// The pieces of runFrame, in its order, for the tests.
+void moveCamera(FrameDriverState& state, float frameTime, bool move);
+// Interval in seconds between launches for the phase and cadence setting.
+float launchInterval(float launchPhase, int ttime);
+// Milliseconds to sleep so that a frame lasts at least 12 ms.
+std::uint32_t pacingSleep(std::uint32_t frameStart, std::uint32_t now);
+
+} // namespace starbloom

@@ -1,0 +1,53 @@
+// Time services of Linux: CLOCK_MONOTONIC in milliseconds truncated to
+// 32 bits, and nanosleep. A simulated clock stands in for both in headless
+// rendering (frames advance by a fixed step as fast as the machine allows)
+// and in the tests.
+#include "frame/platform_time.h"
+
+#include <cerrno>
+#include <ctime>
+
+namespace starbloom {
+
+namespace {
+bool simulated = false;
+std::uint32_t simulatedNow = 0;
+std::uint64_t sleptTotal = 0;
+} // namespace
+
+std::uint32_t tickCount() {
+  if (simulated) return simulatedNow;
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  const std::uint64_t ms = static_cast<std::uint64_t>(now.tv_sec) * 1000u +
+                           static_cast<std::uint64_t>(now.tv_nsec) / 1000000u;
+  return static_cast<std::uint32_t>(ms);
+}
+
+void sleepMilliseconds(std::uint32_t ms) {
+  sleptTotal += ms;
+  if (simulated) {
+    simulatedNow += ms;
+    return;
+  }
+  timespec wait{static_cast<time_t>(ms / 1000u), static_cast<long>(ms % 1000u) * 1000000L};
+  while (nanosleep(&wait, &wait) != 0 && errno == EINTR) {
+  }
+}
+
+void useSimulatedTime(std::uint32_t start) {
+  simulated = true;
+  simulatedNow = start;
+  sleptTotal = 0;
+}
+
+void useRealTime() {
+  simulated = false;
+  sleptTotal = 0;
+}
+
+void advanceSimulatedTime(std::uint32_t ms) { simulatedNow += ms; }
+
+std::uint64_t totalSleptMilliseconds() { return sleptTotal; }
+
+} // namespace starbloom

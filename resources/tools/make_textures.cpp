@@ -1,0 +1,2 @@
+// STUB: replaced by the texture work.
+int main() { return 0; }

@@ -1,0 +1,7 @@
+#include "settings/settings.h"
+
+namespace starbloom {
+
+Settings settings;
+
+} // namespace starbloom
