@@ -1,6 +1,7 @@
 #pragma once
 // Textures made from the program's pictures: kept in memory as RGBA texels
 // for the whole run and uploaded to OpenGL the first time they are bound.
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -30,6 +31,9 @@ struct Texture {
   // Fills the texture from picture resourceId of the program; a missing or
   // unreadable picture leaves it empty.
   void loadBitmapResource(int resourceId);
+  // Fills the texture from an encoded picture file (PNG) in memory; data
+  // that does not decode leaves it empty.
+  void loadEncodedPicture(const std::uint8_t* bytes, std::size_t size);
   // Fills the texture from a decoded RGB picture (3 bytes a pixel, top row
   // first): the top-left width x height block, turned upside down.
   void loadPicture(const std::uint8_t* rgb, int pictureWidth, int pictureHeight);
