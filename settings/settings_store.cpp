@@ -188,20 +188,16 @@ float sizeBaseFor(bool blur) {
 std::string settingsFilePath() {
   // The XDG rule: a relative XDG_CONFIG_HOME is invalid and ignored.
   const char* xdg = std::getenv("XDG_CONFIG_HOME");
-  std::string base;
-  if (xdg && xdg[0] == '/') {
-    base = xdg;
-  } else {
-    const char* home = std::getenv("HOME");
-    if (!home || !*home) {
-      const passwd* user = getpwuid(getuid());
-      home = user ? user->pw_dir : nullptr;
-    }
-    if (!home || !*home) return std::string();
-    base = std::string(home) + "/.config";
+  const bool useXdg = xdg && xdg[0] == '/';
+  const char* home = useXdg ? xdg : std::getenv("HOME");
+  if (!home || !*home) {
+    const passwd* user = getpwuid(getuid());
+    home = user ? user->pw_dir : nullptr;
   }
-  while (base.size() > 1 && base.back() == '/') base.pop_back();
-  if (base == "/") base.clear();
+  if (!home || !*home) return std::string();
+  std::string base = home;
+  while (!base.empty() && base.back() == '/') base.pop_back(); // "/" becomes ""
+  if (!useXdg) base += "/.config";
   return base + "/starbloom/" + SETTINGS_FILE_NAME;
 }
 

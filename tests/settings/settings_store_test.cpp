@@ -169,6 +169,8 @@ TEST(SettingsStore, FilePathFollowsXdgThenHome) {
       {"relative/cfg", "/h", "/h/.config/starbloom/Sbconfig.ini"},
       {nullptr, "/h", "/h/.config/starbloom/Sbconfig.ini"},
       {"/x", nullptr, "/x/starbloom/Sbconfig.ini"},
+      {nullptr, "/h//", "/h/.config/starbloom/Sbconfig.ini"},
+      {nullptr, "/", "/.config/starbloom/Sbconfig.ini"},
   };
   for (const Case& c : cases) {
     setOrUnset("XDG_CONFIG_HOME", c.xdg);
@@ -178,11 +180,12 @@ TEST(SettingsStore, FilePathFollowsXdgThenHome) {
   // Without HOME the password database names the home folder.
   const passwd* user = getpwuid(getuid());
   ASSERT_NE(user, nullptr);
-  const std::string home = user->pw_dir;
+  std::string home = user->pw_dir;
+  while (!home.empty() && home.back() == '/') home.pop_back();
   for (const char* emptyHome : {static_cast<const char*>(nullptr), ""}) {
     unsetenv("XDG_CONFIG_HOME");
     setOrUnset("HOME", emptyHome);
-    EXPECT_EQ(settingsFilePath(), (home == "/" ? "" : home) + "/.config/starbloom/Sbconfig.ini");
+    EXPECT_EQ(settingsFilePath(), home + "/.config/starbloom/Sbconfig.ini");
   }
 }
 
