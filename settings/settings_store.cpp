@@ -1,7 +1,277 @@
-#include "settings/settings.h"
+// The settings store: the table of the 25 keys and everything that walks
+// it. The start-up read loads the settings file once and looks each key up
+// in table order; the two clamps and the blur factor on sizeBase happen at
+// fixed points of that walk, found by key in the table at compile time, so
+// reordering the table cannot silently move them. Writes go through the
+// profile layer's atomic rewrite; a dialog's keys are edited in memory and
+// written in one rewrite. Nothing here runs per frame.
+#include "settings/settings_store.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include <pwd.h>
+#include <unistd.h>
+
+#include "math/vector.h"
+#include "settings/profile.h"
 
 namespace starbloom {
 
+// Written by readSettings when the saver window is created, then by the
+// --set overrides and the scene set-up's two adjustments; read by everyone.
 Settings settings;
+
+namespace {
+
+constexpr SettingEntry boolSetting(const char* key, bool Settings::*field, int defaultValue) {
+  SettingEntry e;
+  e.key = key;
+  e.kind = SettingKind::Bool;
+  e.boolField = field;
+  e.defaultValue = defaultValue;
+  return e;
+}
+
+constexpr SettingEntry intSetting(const char* key, int Settings::*field, int defaultValue) {
+  SettingEntry e;
+  e.key = key;
+  e.intField = field;
+  e.defaultValue = defaultValue;
+  return e;
+}
+
+constexpr SettingEntry clampedSetting(const char* key, int Settings::*field, int defaultValue,
+                                      int lo, int hi) {
+  SettingEntry e = intSetting(key, field, defaultValue);
+  e.clamped = true;
+  e.clampMin = lo;
+  e.clampMax = hi;
+  return e;
+}
+
+} // namespace
+
+constexpr SettingEntry SETTING_TABLE[SETTING_COUNT] = {
+    boolSetting("tex", &Settings::tex, 1),
+    boolSetting("liner", &Settings::liner, 0),
+    boolSetting("blight", &Settings::blight, 1),
+    clampedSetting("detail", &Settings::detail, 2, 1, 4),
+    clampedSetting("ttime", &Settings::ttime, 10, 5, 20),
+    boolSetting("blur", &Settings::blur, 1),
+    boolSetting("directx", &Settings::directx, 1),
+    intSetting("ress", &Settings::ress, 2),
+    boolSetting("big", &Settings::big, 1),
+    boolSetting("half", &Settings::half, 0),
+    boolSetting("flash", &Settings::flash, 1),
+    boolSetting("move", &Settings::move, 1),
+    boolSetting("diffuse", &Settings::diffuse, 1),
+    intSetting("spread", &Settings::spread, 15),
+    intSetting("airreg", &Settings::airreg, 9),
+    boolSetting("land", &Settings::land, 0),
+    boolSetting("zbuffer", &Settings::zbuffer, 1),
+    intSetting("landres", &Settings::landres, 24),
+    intSetting("landsi", &Settings::landsi, 20),
+    boolSetting("flash_effect", &Settings::flash_effect, 0),
+    intSetting("lcolor", &Settings::lcolor, 1),
+    boolSetting("multipass", &Settings::multipass, 1),
+    boolSetting("fog", &Settings::fog, 0),
+    intSetting("gamma", &Settings::gamma, 10),
+    boolSetting("lens", &Settings::lens, 0),
+};
+
+const char* const MAIN_DIALOG_KEYS[MAIN_DIALOG_KEY_COUNT] = {
+    "tex", "blur", "liner", "blight", "detail", "ttime", "big", "half"};
+
+const char* const MORE_DIALOG_KEYS[MORE_DIALOG_KEY_COUNT] = {
+    "flash",  "move",    "diffuse", "lens",   "spread",       "airreg",    "lcolor", "gamma",
+    "land",   "zbuffer", "landres", "landsi", "flash_effect", "multipass", "fog"};
+
+namespace {
+
+constexpr bool sameKey(const char* a, const char* b) {
+  while (*a && *a == *b) {
+    ++a;
+    ++b;
+  }
+  return *a == *b;
+}
+
+constexpr int tableIndex(const char* key) {
+  for (int i = 0; i < SETTING_COUNT; ++i) {
+    if (sameKey(SETTING_TABLE[i].key, key)) return i;
+  }
+  return -1;
+}
+
+// sizeBase restarts just before detail is read; the clamps and the blur
+// factor follow half, which closes the first group of ten keys.
+constexpr int DETAIL_INDEX = tableIndex("detail");
+constexpr int HALF_INDEX = tableIndex("half");
+static_assert(DETAIL_INDEX == 3 && HALF_INDEX == 9, "start-up steps sit between the first ten keys");
+static_assert(tableIndex("ttime") < HALF_INDEX && tableIndex("blur") < HALF_INDEX,
+              "the clamped keys and blur are read before the clamps apply");
+static_assert(tableIndex("lens") == SETTING_COUNT - 1, "the table holds every key once");
+
+unsigned char asciiLower(char c) {
+  const unsigned char u = static_cast<unsigned char>(c);
+  return (u >= 'A' && u <= 'Z') ? static_cast<unsigned char>(u + ('a' - 'A')) : u;
+}
+
+bool keyMatches(const char* tableKey, const char* key, std::size_t length) {
+  if (std::strlen(tableKey) != length) return false;
+  for (std::size_t i = 0; i < length; ++i) {
+    if (asciiLower(tableKey[i]) != asciiLower(key[i])) return false;
+  }
+  return true;
+}
+
+const SettingEntry* findSettingSpan(const char* key, std::size_t length) {
+  for (const SettingEntry& entry : SETTING_TABLE) {
+    if (keyMatches(entry.key, key, length)) return &entry;
+  }
+  return nullptr;
+}
+
+void readFromText(const std::string& text, Settings& s, bool startUpRules) {
+  for (int i = 0; i < SETTING_COUNT; ++i) {
+    const SettingEntry& entry = SETTING_TABLE[i];
+    if (startUpRules && i == DETAIL_INDEX) s.sizeBase = SIZE_BASE_START;
+    storeSettingValue(s, entry, profileReadIntFrom(text, SETTINGS_SECTION, entry.key, entry.defaultValue));
+    if (startUpRules && i == HALF_INDEX) {
+      for (int j = 0; j <= HALF_INDEX; ++j) {
+        const SettingEntry& c = SETTING_TABLE[j];
+        if (c.clamped) s.*c.intField = clampInt(s.*c.intField, c.clampMin, c.clampMax);
+      }
+      if (s.blur) s.sizeBase *= BLUR_SIZE_FACTOR;
+    }
+  }
+}
+
+// Quotes user text for a one-line message: control characters become "?".
+std::string quoted(const char* text, std::size_t length) {
+  std::string out = "\"";
+  for (std::size_t i = 0; i < length; ++i) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    out += (c < 0x20 || c == 0x7f) ? '?' : text[i];
+  }
+  out += "\"";
+  return out;
+}
+
+} // namespace
+
+const SettingEntry* findSetting(const char* key) {
+  return key ? findSettingSpan(key, std::strlen(key)) : nullptr;
+}
+
+int settingValue(const Settings& s, const SettingEntry& entry) {
+  if (entry.kind == SettingKind::Bool) return (s.*entry.boolField) ? 1 : 0;
+  return s.*entry.intField;
+}
+
+void storeSettingValue(Settings& s, const SettingEntry& entry, int value) {
+  if (entry.kind == SettingKind::Bool) {
+    s.*entry.boolField = (value & 1) != 0;
+  } else {
+    s.*entry.intField = value;
+  }
+}
+
+float sizeBaseFor(bool blur) {
+  float sizeBase = SIZE_BASE_START;
+  if (blur) sizeBase *= BLUR_SIZE_FACTOR;
+  return sizeBase;
+}
+
+std::string settingsFilePath() {
+  // The XDG rule: a relative XDG_CONFIG_HOME is invalid and ignored.
+  const char* xdg = std::getenv("XDG_CONFIG_HOME");
+  const bool useXdg = xdg && xdg[0] == '/';
+  const char* home = useXdg ? xdg : std::getenv("HOME");
+  if (!home || !*home) {
+    const passwd* user = getpwuid(getuid());
+    home = user ? user->pw_dir : nullptr;
+  }
+  if (!home || !*home) return std::string();
+  std::string base = home;
+  while (!base.empty() && base.back() == '/') base.pop_back(); // "/" becomes ""
+  if (!useXdg) base += "/.config";
+  return base + "/starbloom/" + SETTINGS_FILE_NAME;
+}
+
+void readSettingsFrom(const std::string& path, Settings& s) {
+  std::string text;
+  profileLoad(path.c_str(), text); // unreadable reads as empty: every key takes its default
+  readFromText(text, s, true);
+}
+
+void readSettings() { readSettingsFrom(settingsFilePath(), settings); }
+
+void readSettingValuesFrom(const std::string& path, Settings& s) {
+  std::string text;
+  profileLoad(path.c_str(), text);
+  readFromText(text, s, false);
+}
+
+bool writeSettingTo(const std::string& path, const char* key, int value) {
+  const SettingEntry* entry = findSetting(key);
+  if (!entry) return false;
+  char digits[16];
+  std::snprintf(digits, sizeof digits, "%d", value);
+  return profileWriteString(path.c_str(), SETTINGS_SECTION, entry->key, digits);
+}
+
+bool writeSettingsTo(const std::string& path, const Settings& s, const char* const* keys,
+                     int count) {
+  std::string text;
+  if (profileLoad(path.c_str(), text) == ProfileLoad::Failed) return false;
+  for (int i = 0; i < count; ++i) {
+    const SettingEntry* entry = findSetting(keys[i]);
+    if (!entry) return false;
+    char digits[16];
+    std::snprintf(digits, sizeof digits, "%d", settingValue(s, *entry));
+    if (!profileSetInText(text, SETTINGS_SECTION, entry->key, digits)) return false;
+  }
+  return profileWriteFile(path.c_str(), text);
+}
+
+bool writeSettings(const Settings& s, const char* const* keys, int count) {
+  return writeSettingsTo(settingsFilePath(), s, keys, count);
+}
+
+bool applySettingOverride(Settings& s, const char* assignment, std::string& error) {
+  error.clear();
+  if (!assignment) assignment = "";
+  const std::size_t length = std::strlen(assignment);
+  const std::string shown = "--set " + quoted(assignment, length);
+  const char* equals = std::strchr(assignment, '=');
+  if (!equals) {
+    error = shown + ": expected KEY=VALUE";
+    return false;
+  }
+  const std::size_t keyLength = static_cast<std::size_t>(equals - assignment);
+  const SettingEntry* entry = findSettingSpan(assignment, keyLength);
+  if (!entry) {
+    error = shown + ": unknown setting " + quoted(assignment, keyLength) + " (known:";
+    for (const SettingEntry& e : SETTING_TABLE) error += std::string(" ") + e.key;
+    error += ")";
+    return false;
+  }
+  const char* value = equals + 1;
+  const std::size_t valueLength = std::strlen(value);
+  const ProfileInt parsed = parseProfileInt(value, valueLength);
+  if (!parsed.hasDigits || parsed.used != valueLength) {
+    error = shown + ": value " + quoted(value, valueLength) + " of " + entry->key +
+            " is not a decimal integer";
+    return false;
+  }
+  int stored = parsed.value;
+  if (entry->clamped) stored = clampInt(stored, entry->clampMin, entry->clampMax);
+  storeSettingValue(s, *entry, stored);
+  if (entry->boolField == &Settings::blur) s.sizeBase = sizeBaseFor(s.blur);
+  return true;
+}
 
 } // namespace starbloom
