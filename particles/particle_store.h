@@ -44,6 +44,7 @@ struct ParticleStore {
   std::int32_t lastSpawned = 0;
   LightSlot lightSlots[PARTICLE_LIGHT_SLOTS];
   LightTable* lights = nullptr;   // the shared light table; renderContext.lights when null
+  double lastUpdateMs = 0.0;      // wall-clock time of the last update and light follow
 
   std::int32_t allocateSlot();
   void spawnBurstChild(const Particle& parent, const ShellDesign* design);

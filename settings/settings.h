@@ -31,7 +31,7 @@ struct Settings {
   bool fog = false;          // fog
   int gamma = 10;            // firework colour gain, tenths
   bool lens = false;         // lens flares
-  float sizeBase = 0.10714286f; // derived: particle picture size unit
+  float sizeBase = 0.15f * 0.71428573f; // derived: particle picture size unit (blur on)
 };
 
 // The running saver's settings. Written by readSettings at window creation,

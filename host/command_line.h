@@ -1,0 +1,43 @@
+#pragma once
+// The long options of the Linux port, recognised before the saver's own
+// switches (/s, /p N, /c ...) are scanned.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace starbloom {
+
+enum class LaunchMode : std::uint8_t {
+  Saver,   // the saver's own switches decide (full screen, preview, dialog)
+  Help,
+  Version,
+  Render,  // headless: frames off screen, last frame to a PNG
+  Bench,   // headless: frames off screen, figures only
+  Invalid, // error holds the message
+};
+
+struct LaunchOptions {
+  LaunchMode mode = LaunchMode::Saver;
+  std::string output;                   // --render FILE.png
+  int width = 1280;                     // --size WxH, pixels
+  int height = 720;
+  double seconds = 10.0;                // --seconds, simulated time
+  double fps = 60.0;                    // --fps, fixed time step 1/fps
+  bool haveSeed = false;                // --seed given
+  std::uint32_t seed = 0;
+  std::vector<std::string> overrides;   // --set KEY=VALUE, in order
+  std::string saverCommandLine;         // remaining arguments joined by blanks
+  std::string error;                    // Invalid: one line, no trailing newline
+};
+
+constexpr int MAX_RENDER_DIMENSION = 8192;
+
+// Parses argv[1..argc-1]. Long options may come in any order; everything else
+// is passed on to the saver's switch scan. --size, --seconds, --fps and
+// --seed only make sense with --render or --bench.
+LaunchOptions parseLaunchOptions(int argc, const char* const* argv);
+
+// "Usage: ..." text for --help.
+const char* usageText();
+
+} // namespace starbloom

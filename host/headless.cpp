@@ -1,0 +1,136 @@
+// Headless rendering for --render and --bench. The frame driver runs exactly
+// as in the saver, on an EGL pbuffer, with the tick count switched to
+// simulated time: before frame n the clock is moved to n * 1000 / fps ms
+// (rounded), and the driver's pacing sleep advances it instead of blocking,
+// so a run is deterministic for a given seed and independent of the
+// machine's speed. The picture is written to a temporary file beside the
+// target and renamed over it only when complete.
+#include "host/headless.h"
+
+#include <stb_image_write.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <vector>
+
+#include "frame/frame_driver.h"
+#include "frame/platform_time.h"
+#include "frame/render_context.h"
+#include "particles/particle_store.h"
+
+namespace starbloom {
+
+namespace {
+
+double percentile95(std::vector<double> values) {
+  if (values.empty()) return 0.0;
+  std::sort(values.begin(), values.end());
+  const std::size_t index = static_cast<std::size_t>(std::ceil(0.95 * static_cast<double>(values.size()))) - 1;
+  return values[std::min(index, values.size() - 1)];
+}
+
+double mean(const std::vector<double>& values) {
+  if (values.empty()) return 0.0;
+  double sum = 0.0;
+  for (double v : values) sum += v;
+  return sum / static_cast<double>(values.size());
+}
+
+// Checks that a picture can be written next to path before any rendering.
+bool probeWritable(const std::string& path, const std::string& temporary) {
+  struct stat info {};
+  if (stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) return false;
+  std::FILE* f = std::fopen(temporary.c_str(), "wb");
+  if (f == nullptr) return false;
+  std::fclose(f);
+  std::remove(temporary.c_str());
+  return true;
+}
+
+bool writePng(const std::string& path, const std::string& temporary, int width, int height,
+              const std::vector<std::uint8_t>& rgb) {
+  if (stbi_write_png(temporary.c_str(), width, height, 3, rgb.data(), width * 3) == 0) {
+    std::remove(temporary.c_str());
+    return false;
+  }
+  if (std::rename(temporary.c_str(), path.c_str()) != 0) {
+    std::remove(temporary.c_str());
+    return false;
+  }
+  return true;
+}
+
+} // namespace
+
+std::string formatFigures(const HeadlessFigures& f) {
+  char line[256];
+  std::snprintf(line, sizeof line,
+                "frames=%d launches=%d peak_particles=%d update_ms_mean=%.3f update_ms_p95=%.3f "
+                "draw_ms_mean=%.3f draw_ms_p95=%.3f",
+                f.frames, f.launches, f.peakParticles, f.updateMsMean, f.updateMsP95, f.drawMsMean,
+                f.drawMsP95);
+  return line;
+}
+
+int runHeadless(const LaunchOptions& options) {
+  const bool picture = options.mode == LaunchMode::Render;
+  const std::string temporary = options.output + ".tmp" + std::to_string(getpid());
+  if (picture && !probeWritable(options.output, temporary)) {
+    std::fprintf(stderr, "starbloom: cannot write '%s'\n", options.output.c_str());
+    return 1;
+  }
+
+  const std::uint32_t start = options.haveSeed ? options.seed : tickCount();
+  useSimulatedTime(start);
+  renderContext.surface.binding = SurfaceBinding::Offscreen;
+  startUp(0, options.width, options.height, 24);
+  if (!renderContext.surface.isCurrent()) {
+    std::fprintf(stderr, "starbloom: cannot create an off-screen OpenGL context of %dx%d\n",
+                 options.width, options.height);
+    return 1;
+  }
+
+  const long frames = std::max(1L, std::lround(options.seconds * options.fps));
+  std::vector<double> updateMs, drawMs;
+  updateMs.reserve(static_cast<std::size_t>(frames));
+  drawMs.reserve(static_cast<std::size_t>(frames));
+  HeadlessFigures figures;
+  using Clock = std::chrono::steady_clock;
+  for (long n = 0; n < frames; ++n) {
+    const std::uint32_t due = start + static_cast<std::uint32_t>(
+                                          std::llround(static_cast<double>(n) * 1000.0 / options.fps));
+    const std::uint32_t now = tickCount();
+    if (static_cast<std::int32_t>(due - now) > 0) advanceSimulatedTime(due - now);
+    const Clock::time_point before = Clock::now();
+    runFrame();
+    const double totalMs = std::chrono::duration<double, std::milli>(Clock::now() - before).count();
+    const double update = particleStore.lastUpdateMs;
+    updateMs.push_back(update);
+    drawMs.push_back(std::max(0.0, totalMs - update));
+    figures.peakParticles = std::max(figures.peakParticles, static_cast<int>(particleStore.count));
+  }
+  figures.frames = static_cast<int>(frames);
+  figures.launches = frameDriver.launchCount;
+  figures.updateMsMean = mean(updateMs);
+  figures.updateMsP95 = percentile95(updateMs);
+  figures.drawMsMean = mean(drawMs);
+  figures.drawMsP95 = percentile95(drawMs);
+
+  if (picture) {
+    std::vector<std::uint8_t> rgb;
+    if (!renderContext.surface.readPixels(rgb) ||
+        !writePng(options.output, temporary, options.width, options.height, rgb)) {
+      std::fprintf(stderr, "starbloom: cannot write '%s'\n", options.output.c_str());
+      return 1;
+    }
+  }
+  std::printf("%s\n", formatFigures(figures).c_str());
+  std::fflush(stdout);
+  return 0;
+}
+
+} // namespace starbloom

@@ -1,0 +1,81 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "host/command_line.h"
+
+namespace starbloom {
+namespace {
+
+LaunchOptions parse(std::vector<std::string> args) {
+  std::vector<const char*> argv{"starbloom"};
+  for (const std::string& a : args) argv.push_back(a.c_str());
+  return parseLaunchOptions(static_cast<int>(argv.size()), argv.data());
+}
+
+TEST(CommandLine, RenderOptions) {
+  const LaunchOptions o =
+      parse({"--render", "out.png", "--size", "640x480", "--seconds", "2.5", "--fps", "30",
+             "--seed", "4294967295", "--set", "lens=1", "--set", "detail=4"});
+  ASSERT_EQ(o.mode, LaunchMode::Render);
+  EXPECT_EQ(o.output, "out.png");
+  EXPECT_EQ(o.width, 640);
+  EXPECT_EQ(o.height, 480);
+  EXPECT_DOUBLE_EQ(o.seconds, 2.5);
+  EXPECT_DOUBLE_EQ(o.fps, 30.0);
+  EXPECT_TRUE(o.haveSeed);
+  EXPECT_EQ(o.seed, 4294967295u);
+  ASSERT_EQ(o.overrides.size(), 2u);
+  EXPECT_EQ(o.overrides[1], "detail=4");
+
+  const LaunchOptions defaults = parse({"--bench"});
+  ASSERT_EQ(defaults.mode, LaunchMode::Bench);
+  EXPECT_EQ(defaults.width, 1280);
+  EXPECT_EQ(defaults.height, 720);
+  EXPECT_DOUBLE_EQ(defaults.seconds, 10.0);
+  EXPECT_DOUBLE_EQ(defaults.fps, 60.0);
+  EXPECT_FALSE(defaults.haveSeed);
+}
+
+TEST(CommandLine, SaverSwitchesPassThroughJoinedByBlanks) {
+  const LaunchOptions o = parse({"/p", "12345", "--set", "move=0"});
+  EXPECT_EQ(o.mode, LaunchMode::Saver);
+  EXPECT_EQ(o.saverCommandLine, "/p 12345");
+  EXPECT_EQ(parse({}).saverCommandLine, "");
+  EXPECT_EQ(parse({"--help"}).mode, LaunchMode::Help);
+  EXPECT_EQ(parse({"--version", "/s"}).mode, LaunchMode::Version);
+}
+
+TEST(CommandLine, BadArgumentsGiveOneLineErrors) {
+  const std::vector<std::vector<std::string>> bad = {
+      {"--render"},
+      {"--render", ""},
+      {"--render", "a.png", "--size", "0x720"},
+      {"--render", "a.png", "--size", "100000x720"},
+      {"--render", "a.png", "--size", "640"},
+      {"--render", "a.png", "--size", "640x480x2"},
+      {"--render", "a.png", "--size", "-640x480"},
+      {"--render", "a.png", "--seconds", "0"},
+      {"--render", "a.png", "--seconds", "nan"},
+      {"--render", "a.png", "--seconds", "2s"},
+      {"--render", "a.png", "--fps", "0"},
+      {"--render", "a.png", "--seed", "-1"},
+      {"--render", "a.png", "--seed", "4294967296"},
+      {"--render", "a.png", "--bench"},
+      {"--render", "a.png", "/s"},
+      {"--size", "640x480"},
+      {"--frobnicate"},
+  };
+  for (const auto& args : bad) {
+    const LaunchOptions o = parse(args);
+    std::string joined;
+    for (const auto& a : args) joined += a + " ";
+    EXPECT_EQ(o.mode, LaunchMode::Invalid) << joined;
+    EXPECT_FALSE(o.error.empty()) << joined;
+    EXPECT_EQ(o.error.find('\n'), std::string::npos) << joined;
+  }
+}
+
+} // namespace
+} // namespace starbloom
