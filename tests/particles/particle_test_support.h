@@ -81,6 +81,24 @@ inline void bindSlot(ParticleStore& s, int slot, std::int32_t i) {
   s.particles[i].hasLight = true;
 }
 
+// A seed from which the k-th rand15 draw (k from 1) answers `value`: the
+// generator's step is inverted k times from a state with those bits.
+inline std::uint32_t seedForDraw(int k, int value) {
+  const std::uint32_t a = 214013u, c = 2531011u;
+  std::uint32_t inv = a; // Newton's iteration for the inverse of a mod 2^32
+  for (int n = 0; n < 5; ++n) inv *= 2u - a * inv;
+  std::uint32_t state = static_cast<std::uint32_t>(value) << 16;
+  for (int n = 0; n < k; ++n) state = (state - c) * inv;
+  return state;
+}
+
+// Whether the light table answers addLight with a real slot (it does once
+// the rendering context's light table is built).
+inline bool lightTableBuilt() {
+  LightTable t;
+  return t.addLight(LightSource{}) == 0;
+}
+
 // Restores the settings and the generator; builds the random ring once.
 class ParticleFixture : public ::testing::Test {
  protected:
