@@ -1,16 +1,268 @@
-// STUB: replaced by the particle-store work.
+// The particle store: every shell, star, spark and flash lives in one packed
+// array of MAX_PARTICLES records, and one pass per frame moves, ages,
+// colours, spawns and removes them in place.
+//
+// Invariants:
+// - particles 0..count-1 are the live ones; removal copies the last record
+//   into the hole, so removal is O(1) and indices are not stable;
+// - a particle spawned during the pass is appended and updated in that same
+//   pass, so it is never drawn before its first update;
+// - every light slot in use names the current index of the particle that
+//   owns it: removal rewrites the index of the moved record, and a spawn that
+//   overwrites slot MAX_PARTICLES-1 of a full store first releases the light
+//   of the particle it replaces, so no light follows a stranger;
+// - a full store never refuses a spawn: the new particle replaces the one in
+//   the last slot and count stays MAX_PARTICLES.
+//
+// A particle that bursts or sheds sparks while it sits in the last slot of a
+// full store is replaced by the first particle it spawns. All its children
+// are therefore spawned from a copy of the parent taken before the first
+// spawn, and afterwards the slot is treated like a removal: the parent is
+// gone, and the particle now in the slot (its last child) is updated next.
+//
+// Cost per particle and frame: a dozen multiply-adds, one division, a sine
+// for twinkling stars only; no allocation, no OpenGL except removeLight when
+// a particle that owns a light is removed.
 #include "particles/particle_store.h"
 
+#include <cmath>
+
+#include "frame/frame_driver.h"
+#include "math/random.h"
 #include "particles/particle_render.h"
+#include "settings/settings.h"
 
 namespace starbloom {
-std::int32_t ParticleStore::allocateSlot() { return 0; }
-void ParticleStore::spawnBurstChild(const Particle&, const ShellDesign*) {}
-std::int32_t ParticleStore::spawnSpark(const Particle&, const ShellDesign*) { return 0; }
-void ParticleStore::removeParticle(std::int32_t) {}
-void ParticleStore::releaseLights(std::int32_t) {}
-void ParticleStore::update(float) {}
-void ParticleStore::followLights() {}
-void ParticleStore::updateAndDraw(float dt) { update(dt); followLights(); }
+
+namespace {
+
+constexpr std::int32_t LAST_SLOT = MAX_PARTICLES - 1;
+constexpr float UNIT_DRAW = 1.0f / 32768.0f;  // rand15 to [0, 1)
+constexpr float SHELL_DRAG = 0.9f;            // per second, for every shell stage
+constexpr float TWINKLE_RATE = 31.415924f;    // radians per second of age
+// More sparks than the store holds in one step would only overwrite each
+// other; the cap also ends the loop when the interval is too small to move
+// the timer at all in single precision.
+constexpr int MAX_SPARKS_PER_STEP = MAX_PARTICLES;
+
+float unitDraw() { return static_cast<float>(rand15()) * UNIT_DRAW; }
+
+// Child count with the maximum reached only when it equals the minimum.
+std::int32_t drawChildCount(const ShellDesign& d) {
+  return d.childCountMin +
+         static_cast<std::int32_t>(unitDraw() * static_cast<float>(d.childCountMax - d.childCountMin));
+}
+
+void scaleRgb(Color4& c, float s) {
+  c.r *= s;
+  c.g *= s;
+  c.b *= s;
+}
+
+} // namespace
+
 LightTable& ParticleStore::lightTable() { return lights ? *lights : renderContext.lights; }
+
+std::int32_t ParticleStore::allocateSlot() {
+  if (count > LAST_SLOT) {
+    count = LAST_SLOT;
+    // The particle in the last slot is about to be replaced; a light still
+    // bound to it would otherwise follow the newcomer.
+    if (particles[LAST_SLOT].hasLight) releaseLights(LAST_SLOT);
+  }
+  return count;
+}
+
+void ParticleStore::spawnBurstChild(const Particle& parent, const ShellDesign* design) {
+  if (design == nullptr) return; // an unlinked stage spawns nothing
+  const ShellDesign& d = *design;
+  const std::int32_t i = allocateSlot();
+  Particle& p = particles[i];
+  p.active = true;
+  p.hasBurst = false;
+  p.isSpark = false;
+  p.hasLight = false;
+  const Vec3 v = randomInCone(parent.velocity, d.speedMin, d.speedMax, d.angleMin, d.angleMax);
+  p.velocity = 0.1f * (static_cast<float>(settings.spread) * v) + d.initialVelocity;
+  p.position = parent.position;
+  p.burstAge = d.burstAgeMin + unitDraw() * (d.burstAgeMax - d.burstAgeMin);
+  p.lifetime = d.lifetimeMin + unitDraw() * (d.lifetimeMax - d.lifetimeMin);
+  p.sparkTimer = unitDraw() + 0.1f;
+  p.age = 0.0f;
+  p.burstCount = drawChildCount(d);
+  // color is computed by the update before the first draw; secondaryCount is
+  // read only by designs with a secondary set, which spawned stages lack.
+  p.design = design;
+  lastSpawned = i;
+  count += 1;
+}
+
+std::int32_t ParticleStore::spawnSpark(const Particle& parent, const ShellDesign* design) {
+  if (design == nullptr) return -1;
+  const ShellDesign& d = *design;
+  const std::int32_t i = allocateSlot();
+  Particle& p = particles[i];
+  p.active = true;
+  p.isSpark = true;
+  p.hasBurst = false;
+  p.hasLight = false;
+  p.velocity = d.speedMin * nextRandomVector();
+  // Spread the sparks of one step along the path the parent covered in it.
+  const Vec3 prev = parent.position - frameTime * parent.velocity;
+  const float u = unitDraw();
+  p.position = u * parent.position + (1.0f - u) * prev;
+  p.burstAge = d.burstAgeMin + unitDraw() * (d.burstAgeMax - d.burstAgeMin);
+  p.lifetime = d.lifetimeMax;
+  p.age = 0.0f;
+  p.burstCount = drawChildCount(d);
+  p.design = design;
+  lastSpawned = i;
+  count += 1;
+  return i;
+}
+
+void ParticleStore::releaseLights(std::int32_t i) {
+  for (int s = 0; s < USED_LIGHT_SLOTS; ++s) {
+    LightSlot& slot = lightSlots[s];
+    if (slot.inUse && slot.particleIndex == i) {
+      lightTable().removeLight(slot.lightIndex);
+      slot.inUse = false;
+    }
+  }
+}
+
+void ParticleStore::removeParticle(std::int32_t i) {
+  if (particles[i].hasLight) releaseLights(i);
+  const std::int32_t last = count - 1;
+  particles[i] = particles[last];
+  if (particles[i].hasLight) {
+    // A particle owns at most one slot, so the first match is the one.
+    for (int s = 0; s < USED_LIGHT_SLOTS; ++s) {
+      LightSlot& slot = lightSlots[s];
+      if (slot.inUse && slot.particleIndex == last) {
+        slot.particleIndex = i;
+        break;
+      }
+    }
+  }
+  count -= 1;
+}
+
+void ParticleStore::update(float dt) {
+  frameTime = dt;
+  const float airRate = static_cast<float>(settings.airreg) * 0.1f;
+  const float shellKeep = 1.0f - dt * SHELL_DRAG; // velocity kept per step
+  const float starKeep = 1.0f - dt * airRate;
+  const bool flashEffect = settings.flash_effect;
+
+  std::int32_t i = 0;
+  while (i < count) { // count changes as the pass spawns and removes
+    Particle& p = particles[i];
+    if (!p.active || p.design == nullptr) {
+      ++i;
+      continue;
+    }
+    const ShellDesign& d = *p.design;
+
+    if (!p.hasBurst) p.position += dt * p.velocity;
+    p.velocity.y -= dt * d.gravity;
+    if (!p.isSpark) p.velocity = (d.childCountMin != 0 ? shellKeep : starKeep) * p.velocity;
+
+    // f runs from 1 at birth to 0 at the end of life; a zero lifetime counts
+    // as the end of life rather than dividing by zero.
+    const float f = p.lifetime > 0.0f ? (p.lifetime - p.age) / p.lifetime : 0.0f;
+    float fade = 3.0f * f;
+    if (fade > 1.0f) fade = 1.0f;
+    const float g = 1.0f - f;
+    p.color.r = fade * (g * d.endColor.r + f * d.startColor.r);
+    p.color.g = fade * (g * d.endColor.g + f * d.startColor.g);
+    p.color.b = fade * (g * d.endColor.b + f * d.startColor.b);
+    if (d.twinkles) {
+      const float t = (std::sin(p.age * TWINKLE_RATE + static_cast<float>(i)) + 1.0f) * 0.5f;
+      scaleRgb(p.color, t);
+    }
+
+    p.age += dt;
+    p.sparkTimer -= dt;
+
+    if (d.emitsSparks && !p.isSpark) {
+      bool replaced = false;
+      // A non-positive interval would never bring the timer back up: such a
+      // design sheds no sparks.
+      if (p.sparkTimer < 0.0f && d.sparkInterval > 0.0f && d.sparkDesign != nullptr) {
+        const Particle parent = p; // p itself is overwritten in a full store's last slot
+        float timer = parent.sparkTimer;
+        int spawned = 0;
+        while (timer < 0.0f) {
+          timer += d.sparkInterval;
+          spawnSpark(parent, d.sparkDesign);
+          if (++spawned == MAX_SPARKS_PER_STEP) {
+            timer = d.sparkInterval;
+            break;
+          }
+        }
+        replaced = i == LAST_SLOT;
+        if (!replaced) p.sparkTimer = timer;
+      }
+      if (replaced) continue; // slot i holds the last spark, not yet updated
+      // A spark emitter keeps its start colour, faded, and never twinkles.
+      p.color.r = fade * d.startColor.r;
+      p.color.g = fade * d.startColor.g;
+      p.color.b = fade * d.startColor.b;
+    }
+
+    if (p.age > p.burstAge && d.bursts && !p.hasBurst) {
+      p.hasBurst = true;
+      const Particle parent = p; // see the note on the last slot above
+      const bool children = d.childDesign != nullptr && parent.burstCount > 0;
+      const bool secondaries = d.hasSecondary && d.secondaryDesign != nullptr && parent.secondaryCount > 0;
+      const bool flash = flashEffect && !parent.isSpark && d.flashDesign != nullptr;
+      for (std::int32_t n = 0; n < parent.burstCount; ++n) spawnBurstChild(parent, d.childDesign);
+      if (d.hasSecondary) {
+        for (std::int32_t n = 0; n < parent.secondaryCount; ++n) spawnBurstChild(parent, d.secondaryDesign);
+      }
+      if (parent.hasLight) releaseLights(i); // the shell's own light goes out
+      if (flash) {
+        spawnBurstChild(parent, d.flashDesign);
+        if (d.childCountMin != 0) attachLight(lastSpawned);
+      }
+      // In a full store's last slot the first child replaced the parent.
+      if (i == LAST_SLOT && (children || secondaries || flash)) continue;
+      if (d.childCountMin == 0) {
+        removeParticle(i);
+        continue;
+      }
+    }
+
+    if (p.age > p.lifetime) {
+      removeParticle(i);
+      continue;
+    }
+    ++i;
+  }
+}
+
+void ParticleStore::followLights() {
+  LightTable& table = lightTable();
+  for (int s = 0; s < USED_LIGHT_SLOTS; ++s) {
+    const LightSlot& slot = lightSlots[s];
+    if (!slot.inUse) continue;
+    LightSource light;
+    if (!table.getLight(slot.lightIndex, light)) continue; // index 9: a full table gave none
+    const Particle& p = particles[slot.particleIndex];
+    light.position = p.position;
+    light.colour.r = 1.5f * p.color.r;
+    light.colour.g = 1.5f * p.color.g;
+    light.colour.b = 1.5f * p.color.b;
+    table.setLight(slot.lightIndex, light);
+  }
+}
+
+void ParticleStore::updateAndDraw(float dt) {
+  frameTime = dt;
+  update(dt);
+  followLights();
+  drawParticles(*this, frameDriver.camera);
+}
+
 } // namespace starbloom
