@@ -56,7 +56,10 @@ Vec3 randomInCone(Vec3 axis, float speedMin, float speedMax, float angleMin, flo
   const float speed = speedMin + u1 * (speedMax - speedMin);
   const float alpha = angleMin + u2 * (angleMax - angleMin);
   const float beta = u3 * FULL_TURN;
-  const Vec3 n = normalize(axis);
+  Vec3 n = normalize(axis);
+  // A burst from a standing particle has no flight direction; up stands in
+  // for it rather than filling the sky with NaN positions.
+  if (!std::isfinite(n.x) || !std::isfinite(n.y) || !std::isfinite(n.z)) n = Vec3{0.0f, 1.0f, 0.0f};
   const Vec3 side = cross(n, Vec3{1.0f, 0.0f, 0.0f});
   const Vec3 q = rotateAboutAxis(side, n, beta);
   return speed * (std::cos(alpha) * n + std::sin(alpha) * q);

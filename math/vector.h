@@ -53,6 +53,7 @@ Vec3 rotateAboutAxis(Vec3 p, Vec3 axis, float angle);
 
 // A random vector of length in [speedMin, speedMax] at an angle in
 // [angleMin, angleMax] to axis (three draws of the program's generator).
+// A zero axis stands for straight up.
 Vec3 randomInCone(Vec3 axis, float speedMin, float speedMax, float angleMin, float angleMax);
 
 // v raised to lo, then lowered to hi (hi wins when lo > hi).

@@ -76,6 +76,12 @@ TEST(VectorMath, RandomInConeLengthAndAngle) {
   const Vec3 straight = randomInCone(Vec3{0, 2, 0}, 3.0f, 3.0f, 0.0f, 0.0f);
   EXPECT_NEAR(straight.x, 0.0f, 1e-6f);
   EXPECT_NEAR(straight.y, 3.0f, 1e-5f);
+  // A standing parent (zero axis) bursts about straight up, never into NaNs.
+  for (int i = 0; i < 50; ++i) {
+    const Vec3 v = randomInCone(Vec3{0, 0, 0}, 1.0f, 2.0f, 0.5f, 0.5f);
+    ASSERT_TRUE(std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z));
+    ASSERT_NEAR(angleBetween(v, Vec3{0, 1, 0}), 0.5f, 2e-3f);
+  }
   // Axis along x: no sideways part whatever the turn; s * cos(alpha) along x.
   for (int i = 0; i < 50; ++i) {
     const Vec3 v = randomInCone(Vec3{1, 0, 0}, 2.0f, 2.0f, 1.0f, 1.0f);
