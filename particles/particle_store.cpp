@@ -25,6 +25,7 @@
 // a particle that owns a light is removed.
 #include "particles/particle_store.h"
 
+#include <chrono>
 #include <cmath>
 
 #include "frame/frame_driver.h"
@@ -260,8 +261,10 @@ void ParticleStore::followLights() {
 
 void ParticleStore::updateAndDraw(float dt) {
   frameTime = dt;
+  const auto before = std::chrono::steady_clock::now();
   update(dt);
   followLights();
+  lastUpdateMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - before).count();
   drawParticles(*this, frameDriver.camera);
 }
 
