@@ -1,9 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <GL/gl.h>
-#include <dlfcn.h>
-#include <link.h>
-
 #include <cstring>
 #include <string>
 
@@ -17,33 +14,6 @@ namespace {
 
 constexpr int WIDTH = 160;
 constexpr int HEIGHT = 64;
-
-// Mesa's software driver keeps a few bytes for every context that drew a
-// bitmap and drops them only with the driver itself, which eglTerminate
-// unloads; the leak checker then finds them in a module it can no longer
-// name, and the suppression for Mesa's driver cannot match. One more
-// reference to each loaded driver keeps it mapped until the process ends.
-constexpr int MAX_DRIVERS = 8;
-
-struct DriverNames {
-  std::string names[MAX_DRIVERS];
-  int count = 0;
-};
-
-int collectDriver(dl_phdr_info* info, std::size_t, void* data) {
-  auto* found = static_cast<DriverNames*>(data);
-  if (info->dlpi_name != nullptr && std::strstr(info->dlpi_name, "_dri.so") != nullptr &&
-      found->count < MAX_DRIVERS) {
-    found->names[found->count++] = info->dlpi_name;
-  }
-  return 0;
-}
-
-void keepGlDriverLoaded() {
-  DriverNames found;
-  dl_iterate_phdr(collectDriver, &found);
-  for (int i = 0; i < found.count; ++i) dlopen(found.names[i].c_str(), RTLD_NOW | RTLD_NOLOAD);
-}
 
 bool isWhite(const Rgb& p) { return p.r == 255 && p.g == 255 && p.b == 255; }
 
@@ -86,7 +56,6 @@ class FpsOverlay : public ::testing::Test {
 TEST_F(FpsOverlay, FigureAndLabelShowInWhiteWhileTheOverlayIsOn) {
   OffscreenGl gl(WIDTH, HEIGHT);
   ASSERT_TRUE(gl.ok());
-  keepGlDriverLoaded();
   clockWithFigure();
   ASSERT_STREQ(frameClock.fpsText, "62.5");
   ASSERT_TRUE(frameClock.overlayDue);
@@ -119,7 +88,6 @@ TEST_F(FpsOverlay, FigureAndLabelShowInWhiteWhileTheOverlayIsOn) {
 TEST_F(FpsOverlay, OnlyTheLabelShowsBeforeTheFirstFigure) {
   OffscreenGl gl(WIDTH, HEIGHT);
   ASSERT_TRUE(gl.ok());
-  keepGlDriverLoaded();
   useSimulatedTime(0);
   frameClock = FrameClock{};
   frameClock.tick(0);
@@ -135,7 +103,6 @@ TEST_F(FpsOverlay, OnlyTheLabelShowsBeforeTheFirstFigure) {
 TEST_F(FpsOverlay, NothingShowsOnTheFirstFrameOrAfterTheOverlayIsHidden) {
   OffscreenGl gl(WIDTH, HEIGHT);
   ASSERT_TRUE(gl.ok());
-  keepGlDriverLoaded();
   frameClock = FrameClock{};
   frameClock.tick(0); // the first frame draws nothing
   drawFrame();
@@ -152,7 +119,6 @@ TEST_F(FpsOverlay, NothingShowsOnTheFirstFrameOrAfterTheOverlayIsHidden) {
 TEST_F(FpsOverlay, TextStaysAtWindowPixelsWhateverTheViewport) {
   OffscreenGl gl(WIDTH, HEIGHT);
   ASSERT_TRUE(gl.ok());
-  keepGlDriverLoaded();
   clockWithFigure();
   renderContext.beginFrame();
   glViewport(30, 10, 60, 40); // a centred drawing area
@@ -168,7 +134,6 @@ TEST_F(FpsOverlay, TextStaysAtWindowPixelsWhateverTheViewport) {
 TEST_F(FpsOverlay, LeavesTheGlStateAsItFoundIt) {
   OffscreenGl gl(WIDTH, HEIGHT);
   ASSERT_TRUE(gl.ok());
-  keepGlDriverLoaded();
   clockWithFigure();
 
   // A state as the frame leaves it: everything the overlay must switch off
@@ -229,7 +194,6 @@ TEST_F(FpsOverlay, LeavesTheGlStateAsItFoundIt) {
 TEST_F(FpsOverlay, EveryCharacterOfAFigureHasAGlyph) {
   OffscreenGl gl(WIDTH, HEIGHT);
   ASSERT_TRUE(gl.ok());
-  keepGlDriverLoaded();
   // Each character alone in the first cell must light some pixels there.
   const char characters[] = "0123456789.e+-()fpsina";
   for (const char* c = characters; *c != '\0'; ++c) {

@@ -15,6 +15,10 @@ struct Rgb {
   int b = 0;
 };
 
+// Keeps the loaded Mesa drivers mapped until exit, so that the leak checker
+// can still name (and the suppressions match) what they keep per context.
+void keepGlDriverLoaded();
+
 class OffscreenGl {
  public:
   // Initialises the global renderContext off screen at width x height.
