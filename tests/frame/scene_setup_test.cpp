@@ -1,0 +1,65 @@
+#include <gtest/gtest.h>
+
+#include "frame/frame_driver.h"
+#include "frame/platform_time.h"
+#include "frame/scene_setup.h"
+#include "math/random.h"
+#include "scene/texture.h"
+#include "settings/settings.h"
+#include "settings/settings_store.h"
+
+namespace starbloom {
+namespace {
+
+TEST(SceneSetup, AdjustsSizeAndDetailOnceAndStartsTheCamera) {
+  struct Case {
+    bool big, blur;
+    int detail;
+    float sizeBase;
+    int detailAfter;
+  };
+  const Case cases[] = {
+      {true, true, 2, 0.10714286f, 2}, {false, true, 3, 0.15f, 3},
+      {false, false, 4, 0.21f, 6},     {true, false, 1, 0.15f, 1},
+  };
+  for (const Case& c : cases) {
+    settings = Settings{};
+    settings.big = c.big;
+    settings.blur = c.blur;
+    settings.detail = c.detail;
+    settings.sizeBase = sizeBaseFor(c.blur);
+    frameDriver = FrameDriverState{};
+    useSimulatedTime(777);
+    setUpScene();
+    EXPECT_NEAR(settings.sizeBase, c.sizeBase, 1e-6f) << c.big << c.blur;
+    EXPECT_EQ(settings.detail, c.detailAfter);
+    // Camera 10 units out along +z from (0, 25, 0), looking back at it.
+    EXPECT_NEAR(frameDriver.camera.origin.z, 10.0f, 1e-5f);
+    EXPECT_NEAR(frameDriver.camera.origin.y, 25.0f, 1e-5f);
+    EXPECT_NEAR(frameDriver.camera.zAxis.z, 1.0f, 1e-5f);
+    EXPECT_GE(frameDriver.launchPhase, 0.0f);
+    EXPECT_LE(frameDriver.launchPhase, 6.283185f);
+  }
+  EXPECT_TRUE(spriteTexture.hasPixels && glowTexture.hasPixels && ringTexture.hasPixels &&
+              groundTexture.hasPixels);
+  EXPECT_EQ(spriteTexture.width, 64);
+  EXPECT_EQ(ringTexture.width, 128);
+  useRealTime();
+}
+
+TEST(SceneSetup, TickCountSeedsEverythingButTheRing) {
+  float phases[2];
+  for (int run = 0; run < 2; ++run) {
+    settings = Settings{};
+    seedRandom(1);
+    buildRandomRing();
+    useSimulatedTime(run == 0 ? 1000u : 2000u);
+    setUpScene();
+    phases[run] = frameDriver.launchPhase;
+  }
+  EXPECT_NE(phases[0], phases[1]);
+  useRealTime();
+}
+
+} // namespace
+} // namespace starbloom
