@@ -1,6 +1,242 @@
-// STUB: replaced by the particle-rendering work.
+// The particle drawing pass: every live particle becomes one to three small
+// camera-facing triangle strips added onto the frame (blend GL_ONE, GL_ONE),
+// in store order, after the update has coloured them for this frame.
+//
+// The core sprite has four corners: a nose A, two sides +B and -B, and a tail
+// T. A particle that may streak (blur on, not a spark, a design that neither
+// emits sparks nor twinkles) is drawn as a kite along its motion on the
+// screen plane: A points ahead with length half, B lies across it, and the
+// tail grows with the screen-plane speed L and with age (from nothing at
+// 0.1 s to full length at 1.1 s; three times as long for shells). Everything
+// else is a diamond standing on one corner, facing the camera. A particle
+// that moves straight along the line of sight has no screen direction
+// (L is zero or too small to divide by); it is drawn as a diamond, so no
+// corner is ever computed from a division by zero.
+//
+// On top of the core come an approach glow (brighter the faster the particle
+// comes towards the eye; a receding particle's negative colour is clamped to
+// nothing), a large dim halo about shells and halo stars, and, with lens
+// flares on, a flare for every halo and flash particle. Flash particles use
+// the glow picture and shrink and darken linearly over their life.
+//
+// Invariants: particles test depth when zbuffer is on but never write it, so
+// with additive blending their order does not matter for the picture; the
+// pass leaves blending on, lighting off, fog on and depth writes restored. A
+// lens flare leaves depth testing off, so particles after it in the same
+// pass are drawn over everything.
+//
+// Cost: per particle one design read, a few vector operations and 4 to 12
+// immediate-mode vertices, plus ten polygons per flare; the texture changes
+// only around glow and halo sprites. The pass allocates nothing.
 #include "particles/particle_render.h"
 
+#include <GL/gl.h>
+
+#include <cmath>
+
+#include "particles/lens_flare.h"
+#include "scene/texture.h"
+#include "settings/settings.h"
+
 namespace starbloom {
-void drawParticles(const ParticleStore&, const CoordFrame&) {}
+
+namespace {
+
+// Half-diagonal of a sprite, in sizes.
+constexpr float HALF_DIAGONAL = 0.707f;
+// Age at which a streak starts to grow its tail (seconds); the tail reaches
+// full length one second later.
+constexpr float TAIL_START_AGE = 0.1f;
+// Fog end beyond the landscape's edge, so distant particles fade out.
+constexpr float FOG_END_MARGIN = 40.0f;
+
+// The corners of one sprite about its particle (world units).
+struct SpriteCorners {
+  Vec3 a; // nose: texture (0, 0)
+  Vec3 b; // side: texture (1, 0); -b takes (0, 1)
+  Vec3 t; // tail: texture (1, 1) of the core sprite
+};
+
+// What the pass reads from the settings, taken once per frame.
+struct PassSwitches {
+  bool tex = true;       // particle textures
+  bool liner = false;    // linear filtering of the particle textures
+  bool blur = true;      // streaks and approach glow
+  bool blight = true;    // halos
+  bool lens = false;     // lens flares
+  bool zbuffer = true;   // depth test, no depth writes
+  float sizeBase = 0.0f; // world units per design size unit
+};
+
+void useTexture(const PassSwitches& pass, Texture& texture) {
+  bindTexture(renderContext.surface, pass.tex, texture, pass.liner);
+}
+
+// One triangle strip pos + a, pos + b, pos - b, pos + tail.
+void drawStrip(Vec3 pos, const SpriteCorners& c, float r, float g, float b) {
+  glBegin(GL_TRIANGLE_STRIP);
+    glColor3f(r, g, b);
+    glTexCoord2f(0.0f, 0.0f);
+    glVertex3f(pos.x + c.a.x, pos.y + c.a.y, pos.z + c.a.z);
+    glTexCoord2f(1.0f, 0.0f);
+    glVertex3f(pos.x + c.b.x, pos.y + c.b.y, pos.z + c.b.z);
+    glTexCoord2f(0.0f, 1.0f);
+    glVertex3f(pos.x - c.b.x, pos.y - c.b.y, pos.z - c.b.z);
+    glTexCoord2f(1.0f, 1.0f);
+    glVertex3f(pos.x + c.t.x, pos.y + c.t.y, pos.z + c.t.z);
+  glEnd();
+}
+
+// The flare is laid out in eye space, so it is drawn under an identity
+// model-view matrix and the camera transform comes back afterwards.
+void drawFlareAt(Vec3 pos, const CoordFrame& camera, float scale, float r, float g, float b) {
+  glPushMatrix();
+  glLoadIdentity();
+  drawLensFlare(pos, camera, scale, glowTexture, ringTexture, Color4{r, g, b, 1.0f});
+  glPopMatrix();
+}
+
+// The kite of a moving particle, or false when its motion on the screen
+// plane is too small to give a direction (zero, below the normal floats, or
+// not a number); the caller then draws the diamond.
+bool streakCorners(const Particle& p, const ShellDesign& d, Vec3 back, float half,
+                   SpriteCorners& out) {
+  const Vec3 w = p.velocity - dot(back, p.velocity) * back;
+  const float l = std::sqrt(dot(w, w));
+  if (!std::isnormal(l)) return false;
+
+  // w / l has components of at most 1, so no step can overflow.
+  const float inverse = 1.0f / l;
+  out.a = half * (inverse * w);
+  out.b = cross(back, out.a);
+
+  float k = p.age - TAIL_START_AGE;
+  if (k < 0.0f) k = 0.0f;
+  if (k > 1.0f) k = 1.0f;
+  const float s = d.childCountMin != 0 ? 1.0f : 0.0f;
+  out.t = -(1.0f + 3.0f * (2.0f * s + 1.0f) * l * k) * out.a;
+  return true;
+}
+
+void beginPass(const PassSwitches& pass) {
+  if (pass.tex) glEnable(GL_TEXTURE_2D);
+  if (pass.zbuffer) glDepthMask(GL_FALSE);
+  useTexture(pass, spriteTexture);
+  glTexEnvf(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, static_cast<float>(GL_MODULATE));
+  glEnable(GL_BLEND);
+  glBlendFunc(GL_ONE, GL_ONE);
+  glDisable(GL_LIGHTING);
+
+  if (settings.land && settings.fog) {
+    // Fog stays enabled as the landscape left it; distant particles fade to
+    // black, which adds nothing.
+    const float black[4] = {0.0f, 0.0f, 0.0f, 0.0f};
+    glFogfv(GL_FOG_COLOR, black);
+    glFogf(GL_FOG_END, static_cast<float>(settings.landsi) + FOG_END_MARGIN);
+  } else {
+    glDisable(GL_FOG);
+  }
+
+  if (pass.zbuffer) {
+    glEnable(GL_DEPTH_TEST);
+  } else {
+    glDisable(GL_DEPTH_TEST);
+  }
+  glDisable(GL_NORMALIZE);
+}
+
+void endPass(const PassSwitches& pass) {
+  glEnable(GL_FOG);
+  if (pass.zbuffer) glDepthMask(GL_TRUE);
+}
+
+void drawParticle(const PassSwitches& pass, const Particle& p, const ShellDesign& d,
+                  const CoordFrame& camera) {
+  const Vec3 pos = p.position;
+  const Vec3 back = camera.zAxis;
+  float r = p.color.r;
+  float g = p.color.g;
+  float b = p.color.b;
+
+  float size = pass.sizeBase * d.size;
+  if (d.isFlash) {
+    // A flash shrinks and darkens from twice the size to nothing over its
+    // life; a flash without a life has nothing left to show.
+    const float f = p.lifetime > 0.0f ? (p.lifetime - p.age) / p.lifetime : 0.0f;
+    useTexture(pass, glowTexture);
+    size = 2.0f * f * size;
+    r *= f;
+    g *= f;
+    b *= f;
+  }
+  const float half = HALF_DIAGONAL * size;
+
+  SpriteCorners c;
+  const bool streak = pass.blur && !p.isSpark && !d.emitsSparks && !d.twinkles;
+  if (!streak || !streakCorners(p, d, back, half, c)) {
+    c.a = half * camera.yAxis;
+    c.b = half * camera.xAxis;
+    c.t = -c.a;
+  }
+  drawStrip(pos, c, r, g, b);
+
+  SpriteCorners glow{c.a, c.b, -c.a};
+  if (pass.blur && !d.emitsSparks) {
+    // Negative for a receding particle; OpenGL clamps that colour to black.
+    const float m = 0.5f * dot(back, p.velocity);
+    drawStrip(pos, glow, m * r, m * g, m * b);
+  }
+
+  if (d.halo && pass.blight) {
+    float k = (4.0f * (d.emitsSparks ? 1.0f : 0.0f) + 5.0f * (pass.blur ? 2.0f : 1.0f)) * 1.7f;
+    useTexture(pass, glowTexture);
+    if (d.childCountMin != 0) {
+      r *= 2.0f;
+      g *= 2.0f;
+      b *= 2.0f;
+      k *= 1.3f;
+    }
+    if (d.emitsSparks) {
+      r *= 1.4f;
+      g *= 1.4f;
+      b *= 1.4f;
+      k *= 1.3f;
+    }
+    if (pass.lens) drawFlareAt(pos, camera, 0.025f * k, 0.1f * r, 0.1f * g, 0.1f * b);
+    glow.a = k * glow.a;
+    glow.b = k * glow.b;
+    glow.t = -glow.a;
+    drawStrip(pos, glow, 0.2f * r, 0.2f * g, 0.2f * b);
+    useTexture(pass, spriteTexture);
+  }
+
+  if (d.isFlash) {
+    if (pass.lens) drawFlareAt(pos, camera, 0.1f * size, 0.5f * r, 0.5f * g, 0.5f * b);
+    useTexture(pass, spriteTexture);
+  }
+}
+
+} // namespace
+
+void drawParticles(const ParticleStore& store, const CoordFrame& camera) {
+  PassSwitches pass;
+  pass.tex = settings.tex;
+  pass.liner = settings.liner;
+  pass.blur = settings.blur;
+  pass.blight = settings.blight;
+  pass.lens = settings.lens;
+  pass.zbuffer = settings.zbuffer;
+  pass.sizeBase = settings.sizeBase;
+
+  beginPass(pass);
+  const std::int32_t count = store.count < MAX_PARTICLES ? store.count : MAX_PARTICLES;
+  for (std::int32_t i = 0; i < count; ++i) {
+    const Particle& p = store.particles[i];
+    // Every spawn sets a design; a record without one has nothing to draw.
+    if (!p.active || p.design == nullptr) continue;
+    drawParticle(pass, p, *p.design, camera);
+  }
+  endPass(pass);
+}
+
 } // namespace starbloom
