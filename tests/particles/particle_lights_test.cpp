@@ -1,6 +1,5 @@
 // The lights that shells and flashes put into the light table, and how the
-// store moves and frees them. These read the table back, so they need the
-// real LightTable of the rendering context.
+// store moves and frees them; they read the real LightTable back.
 #include <gtest/gtest.h>
 
 #include "particle_test_support.h"
@@ -8,131 +7,78 @@
 namespace starbloom {
 namespace {
 
-using testing_support::fillStore;
-using testing_support::placeParticle;
-using testing_support::shellDesign;
-using testing_support::starDesign;
-using testing_support::StoreWithLights;
+using namespace testing_support;
 
-class ParticleLights : public testing_support::ParticleFixture {
- protected:
-  void SetUp() override {
-    ParticleFixture::SetUp();
-    if (!testing_support::lightTableBuilt()) GTEST_SKIP() << "the LightTable is not built in this tree";
-  }
-};
+class ParticleLights : public ParticleFixture {};
 
-void expectLight(const LightTable& table, int index, Vec3 position, Color4 colour, float quadratic) {
+// A light at `position` with `scale` times the particle's colour.
+void expectLight(const LightTable& table, int index, Vec3 position, const Particle& p, float scale,
+                 float quadratic) {
   LightSource light;
   ASSERT_TRUE(table.getLight(index, light));
-  EXPECT_EQ(light.position.x, position.x);
-  EXPECT_EQ(light.position.y, position.y);
-  EXPECT_EQ(light.position.z, position.z);
-  EXPECT_FLOAT_EQ(light.colour.r, colour.r);
-  EXPECT_FLOAT_EQ(light.colour.g, colour.g);
-  EXPECT_FLOAT_EQ(light.colour.b, colour.b);
-  EXPECT_EQ(light.unusedScale, 8.0f);
-  EXPECT_EQ(light.ambientFactor, 0.0f);
-  EXPECT_EQ(light.attenuation[0], 1.0f);
-  EXPECT_EQ(light.attenuation[1], 0.0f);
+  EXPECT_TRUE(light.position.x == position.x && light.position.y == position.y);
+  EXPECT_FLOAT_EQ(light.colour.r, scale * p.color.r);
+  EXPECT_FLOAT_EQ(light.colour.b, scale * p.color.b);
+  EXPECT_TRUE(light.unusedScale == 8.0f && light.ambientFactor == 0.0f);
+  EXPECT_TRUE(light.attenuation[0] == 1.0f && light.attenuation[1] == 0.0f);
   EXPECT_EQ(light.attenuation[2], quadratic);
 }
 
-TEST_F(ParticleLights, ShellAndFlashLightsStartHighWithTwiceTheColour) {
-  StoreWithLights s;
-  s.table.addLight(LightSource{}); // the landscape's light holds table slot 0
-  const ShellDesign star = starDesign();
-  ShellDesign shell = shellDesign(&star, nullptr, 2);
-  shell.startColor = makeColor4(0.3f, 0.2f, 0.1f, 1.0f);
-  s->launchShell(&shell);
-  EXPECT_EQ(s->lightSlots[0].lightIndex, 1);
-  expectLight(s.table, 1, makeVec3(0.0f, 60.0f, 0.0f), makeColor4(0.6f, 0.4f, 0.2f, 0.0f), 0.2f);
-
-  Particle& flash = placeParticle(*s, star);
-  flash.color = makeColor4(0.5f, 0.25f, 1.0f, 1.0f);
-  s->attachLight(1);
-  EXPECT_EQ(s->lightSlots[1].lightIndex, 2);
-  expectLight(s.table, 2, makeVec3(0.0f, 60.0f, 0.0f), makeColor4(1.0f, 0.5f, 2.0f, 0.0f), 0.08f);
-}
-
-TEST_F(ParticleLights, FollowMovesEachLightToItsParticleAcrossRemovals) {
-  StoreWithLights s;
-  const ShellDesign star = starDesign();
-  ShellDesign shortLived = shellDesign(&star, nullptr, 1);
-  shortLived.bursts = false;
-  shortLived.lifetimeMax = 0.15f;
-  ShellDesign shell = shellDesign(&star, nullptr, 1);
-  shell.bursts = false;
-  shell.launchPosition = makeVec3(5.0f, 0.0f, 0.0f);
-  s->launchShell(&shortLived);
-  s->launchShell(&shell);
-  for (int frame = 1; frame <= 2; ++frame) {
-    s->update(0.1f);
-    s->followLights();
-    SCOPED_TRACE(frame);
-    const int shellAt = frame == 1 ? 1 : 0; // the first shell ends in frame 2
-    const Particle& p = s->particles[shellAt];
-    EXPECT_EQ(p.design, &shell);
-    const Color4 bright = makeColor4(1.5f * p.color.r, 1.5f * p.color.g, 1.5f * p.color.b, 0.0f);
-    expectLight(s.table, s->lightSlots[1].lightIndex, p.position, bright, 0.2f);
-  }
-  EXPECT_EQ(s->count, 1);
-  LightSource gone;
-  EXPECT_FALSE(s.table.getLight(0, gone)); // the first shell's light went with it
-  EXPECT_FALSE(s->lightSlots[0].inUse);
-}
-
-TEST_F(ParticleLights, BurstPutsOutTheShellLightAndTheFlashTakesItsPlace) {
+// The landscape holds table light 0. Shell A ends in frame 2, so B's light
+// follows B from index 1 to 0; in frame 3 B bursts, its light goes out and its
+// flash takes the lowest slot. A new light starts high with twice the colour.
+TEST_F(ParticleLights, LightsStartHighThenFollowTheirParticlesAcrossRemovalsAndBursts) {
   settings.flash_effect = true;
   StoreWithLights s;
-  const ShellDesign star = starDesign();
-  ShellDesign flash = starDesign();
-  flash.lifetimeMin = flash.lifetimeMax = 0.4f;
-  ShellDesign shell = shellDesign(&star, &flash, 2);
-  shell.burstAgeMax = 0.05f;
-  s->launchShell(&shell);
-  s->update(0.1f);
-  s->followLights();
-  ASSERT_EQ(s->count, 4);
-  EXPECT_EQ(s->lightSlots[0].particleIndex, 3);
-  const Particle& f = s->particles[3];
-  EXPECT_EQ(f.design, &flash);
-  const Color4 bright = makeColor4(1.5f * f.color.r, 1.5f * f.color.g, 1.5f * f.color.b, 0.0f);
-  expectLight(s.table, s->lightSlots[0].lightIndex, f.position, bright, 0.08f);
+  s.table.addLight(LightSource{});
+  const ShellDesign star = starDesign(), flash = starDesign();
+  ShellDesign a = shellDesign(&star, nullptr, 1), b = shellDesign(&star, &flash, 2);
+  a.bursts = false;
+  a.lifetimeMax = 0.15f;
+  b.burstAgeMax = 0.25f;
+  s->launchShell(&a);
+  s->launchShell(&b);
+  EXPECT_EQ(s->lightSlots[1].lightIndex, 2);
+  expectLight(s.table, 2, makeVec3(0.0f, 60.0f, 0.0f), s->particles[1], 2.0f, 0.2f);
+  for (int frame = 1; frame <= 3; ++frame) {
+    SCOPED_TRACE(frame);
+    s->update(0.1f);
+    const int slot = frame < 3 ? 1 : 0, at = frame == 1 ? 1 : frame == 2 ? 0 : 3;
+    const Particle& p = s->particles[at];
+    ASSERT_EQ(p.design, frame < 3 ? &b : &flash);
+    EXPECT_EQ(s->lightSlots[slot].particleIndex, at);
+    s->followLights();
+    expectLight(s.table, s->lightSlots[slot].lightIndex, p.position, p, 1.5f, frame < 3 ? 0.2f : 0.08f);
+  }
   int inTable = 0;
   for (int k = 0; k < GL_LIGHT_SLOTS; ++k) inTable += s.table.slots[k].inUse ? 1 : 0;
-  EXPECT_EQ(inTable, 1);
+  EXPECT_EQ(inTable, 2);
+  EXPECT_FALSE(s->lightSlots[1].inUse);
 }
 
 TEST_F(ParticleLights, FullTableGivesIndexNineWhichFollowsAndFreesNothing) {
   StoreWithLights s;
   for (int k = 0; k < GL_LIGHT_SLOTS; ++k) s.table.addLight(LightSource{});
-  const ShellDesign star = starDesign();
-  ShellDesign shell = shellDesign(&star, nullptr, 1);
+  ShellDesign shell = starDesign();
   shell.lifetimeMax = 0.05f;
-  shell.bursts = false;
   s->launchShell(&shell);
-  EXPECT_TRUE(s->particles[0].hasLight);
-  EXPECT_TRUE(s->lightSlots[0].inUse);
-  EXPECT_EQ(s->lightSlots[0].lightIndex, NO_LIGHT_SLOT);
+  EXPECT_TRUE(s->particles[0].hasLight && s->lightSlots[0].lightIndex == NO_LIGHT_SLOT);
   s->followLights();
-  for (int k = 0; k < GL_LIGHT_SLOTS; ++k) EXPECT_EQ(s.table.slots[k].position.y, 0.0f);
   s->update(0.1f); // the shell ends
   EXPECT_FALSE(s->lightSlots[0].inUse);
+  for (const LightSource& light : s.table.slots) EXPECT_EQ(light.position.y, 0.0f);
   for (int k = 0; k < GL_LIGHT_SLOTS; ++k) EXPECT_TRUE(s.table.slots[k].inUse);
 }
 
-TEST_F(ParticleLights, SpawnOverALightOwnerRemovesItsTableLight) {
+TEST_F(ParticleLights, FlashLightStartsHighAndGoesWhenASpawnOverwritesItsOwner) {
   StoreWithLights s;
   const ShellDesign star = starDesign();
-  const ShellDesign shell = shellDesign(&star, nullptr, 1);
   fillStore(*s, star);
-  s->count = MAX_PARTICLES - 1;
-  s->launchShell(&shell); // the last slot, with table light 0
+  s->particles[LAST].color = makeColor4(0.5f, 0.25f, 1.0f, 1.0f);
+  s->attachLight(LAST);
   ASSERT_EQ(s->lightSlots[0].lightIndex, 0);
-  Particle parent;
-  parent.velocity = makeVec3(0.0f, 1.0f, 0.0f);
-  s->spawnBurstChild(parent, &star);
+  expectLight(s.table, 0, makeVec3(0.0f, 60.0f, 0.0f), s->particles[LAST], 2.0f, 0.08f);
+  s->spawnBurstChild(s->particles[0], &star);
   LightSource gone;
   EXPECT_FALSE(s.table.getLight(0, gone));
   EXPECT_FALSE(s->lightSlots[0].inUse);
