@@ -76,7 +76,7 @@ TEST_F(WindowSurface, PresentsFramesInAChildThatFillsTheSaverWindowAndTakesNoInp
     XWindowAttributes child{};
     ASSERT_NE(XGetWindowAttributes(display, surface.glWindow, &child), 0);
     EXPECT_EQ(std::vector<long>({child.x, child.y, child.width, child.height, child.map_state,
-                                 child.your_event_mask, child.do_not_propagate_mask}),
+                                 child.all_event_masks, child.do_not_propagate_mask}),
               std::vector<long>({0, 0, WIDTH, HEIGHT, IsViewable, 0, 0}));
     // Depth follows the colour bits; the server has 24-bit colour only.
     const GLenum names[] = {GL_DEPTH_BITS, GL_ALPHA_BITS, GL_STENCIL_BITS, GL_RED_BITS,

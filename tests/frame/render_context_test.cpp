@@ -85,7 +85,7 @@ TEST(LightTable, HandsOutSlotsZeroToSevenAndRemoveSwitchesOffOnlyItsGlLight) {
   }
   EXPECT_TRUE(glIsEnabled(GL_LIGHT3));
   EXPECT_FALSE(table.slots[3].inUse || table.slots[8].inUse || table.slots[9].inUse);
-  EXPECT_FLOAT_EQ(table.slots[3].position.x, 3.0f);
+  EXPECT_FLOAT_EQ(table.slots[3].position.x, 3.0f); // setLight wrote nothing
   // Added and overwritten records are whole copies, in use although the
   // source says it is not.
   EXPECT_EQ(table.addLight(lightAt(42.0f)), 0);
