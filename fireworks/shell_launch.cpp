@@ -63,12 +63,8 @@ bool bindLight(ParticleStore& store, std::int32_t i, const LightSource& light) {
 void ParticleStore::launchShell(const ShellDesign* design) {
   if (design == nullptr) return;
   const ShellDesign& d = *design;
-  const std::int32_t i = allocateSlot();
+  const std::int32_t i = startParticle(false);
   Particle& p = particles[i];
-  p.active = true;
-  p.hasBurst = false;
-  p.isSpark = false;
-  p.hasLight = true; // until the slot search below finds none free
   p.position = d.launchPosition;
   p.velocity = d.initialVelocity;
   p.burstAge = d.burstAgeMax;

@@ -74,15 +74,21 @@ std::int32_t ParticleStore::allocateSlot() {
   return count;
 }
 
-void ParticleStore::spawnBurstChild(const Particle& parent, const ShellDesign* design) {
-  if (design == nullptr) return; // an unlinked stage spawns nothing
-  const ShellDesign& d = *design;
+std::int32_t ParticleStore::startParticle(bool spark) {
   const std::int32_t i = allocateSlot();
   Particle& p = particles[i];
   p.active = true;
   p.hasBurst = false;
-  p.isSpark = false;
+  p.isSpark = spark;
   p.hasLight = false;
+  return i;
+}
+
+void ParticleStore::spawnBurstChild(const Particle& parent, const ShellDesign* design) {
+  if (design == nullptr) return; // an unlinked stage spawns nothing
+  const ShellDesign& d = *design;
+  const std::int32_t i = startParticle(false);
+  Particle& p = particles[i];
   const Vec3 v = randomInCone(parent.velocity, d.speedMin, d.speedMax, d.angleMin, d.angleMax);
   p.velocity = 0.1f * (static_cast<float>(settings.spread) * v) + d.initialVelocity;
   p.position = parent.position;
@@ -101,12 +107,8 @@ void ParticleStore::spawnBurstChild(const Particle& parent, const ShellDesign* d
 std::int32_t ParticleStore::spawnSpark(const Particle& parent, const ShellDesign* design) {
   if (design == nullptr) return -1;
   const ShellDesign& d = *design;
-  const std::int32_t i = allocateSlot();
+  const std::int32_t i = startParticle(true);
   Particle& p = particles[i];
-  p.active = true;
-  p.isSpark = true;
-  p.hasBurst = false;
-  p.hasLight = false;
   p.velocity = d.speedMin * nextRandomVector();
   // Spread the sparks of one step along the path the parent covered in it.
   const Vec3 prev = parent.position - frameTime * parent.velocity;

@@ -47,6 +47,8 @@ struct ParticleStore {
   double lastUpdateMs = 0.0;      // wall-clock time of the last update and light follow
 
   std::int32_t allocateSlot();
+  // allocateSlot, then marks the record live with the given kind flags.
+  std::int32_t startParticle(bool spark);
   void spawnBurstChild(const Particle& parent, const ShellDesign* design);
   std::int32_t spawnSpark(const Particle& parent, const ShellDesign* design);
   void removeParticle(std::int32_t i);
