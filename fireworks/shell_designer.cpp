@@ -182,6 +182,19 @@ Roll rollKind(int k) {
 
 // A fast, heavy shell that never bursts; its trail sparks burst into small
 // filled balls of stars.
+// The sub-stars and the secondary stars: stars that never burst, ending in
+// colorC, each with its own speed and cone draws.
+void writeOuterStarStage(ShellDesign& table, Color4 start, Color4 end, const Roll& r,
+                         float interval, const ShellDesign* spark) {
+  ShellDesign& d = beginStage(table, start, end, 1.0f, 2.5f, 1.0f);
+  d.emitsSparks = r.trailing;
+  d.twinkles = r.twinkling;
+  d.gravity = 0.5f;
+  d.sparkInterval = interval;
+  drawOuterStarCone(d, r.dense);
+  d.sparkDesign = spark;
+}
+
 void writeSparkShower(int i, int k, const Roll& r, const Palette& p) {
   // bursts and hasSecondary stay false from beginStage: this shell only sheds sparks.
   ShellDesign& shell = beginStage(shellTable[i], p.colorA, p.colorB, 2.5f, 2.5f, 1.0f);
@@ -267,21 +280,8 @@ void writeRegular(int i, int k, const Roll& r, const Palette& p) {
   star.sparkDesign = &starSparkTable[i];
   star.flashDesign = &starFlashTable[i];
 
-  ShellDesign& subStar = beginStage(subStarTable[i], p.colorB, p.colorC, 1.0f, 2.5f, 1.0f);
-  subStar.emitsSparks = r.trailing;
-  subStar.twinkles = r.twinkling;
-  subStar.gravity = 0.5f;
-  subStar.sparkInterval = starInterval;
-  drawOuterStarCone(subStar, r.dense);
-  subStar.sparkDesign = &subStarSparkTable[i];
-
-  ShellDesign& secondary = beginStage(secondaryTable[i], p.colorD, p.colorC, 1.0f, 2.5f, 1.0f);
-  secondary.emitsSparks = r.trailing;
-  secondary.twinkles = r.twinkling;
-  secondary.gravity = 0.5f;
-  secondary.sparkInterval = starInterval;
-  drawOuterStarCone(secondary, r.dense);
-  secondary.sparkDesign = &secondarySparkTable[i];
+  writeOuterStarStage(subStarTable[i], p.colorB, p.colorC, r, starInterval, &subStarSparkTable[i]);
+  writeOuterStarStage(secondaryTable[i], p.colorD, p.colorC, r, starInterval, &secondarySparkTable[i]);
 
   writeSparkStage(shellSparkTable[i], p.white, p.colorA, 1.9f, 1.12f, false);
   const float starSparkLife = randomRange(0.5f, 2.0f);
