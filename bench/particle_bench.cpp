@@ -32,8 +32,8 @@ ShellDesign benchStar(bool twinkles) {
   d.lifetimeMax = 4.0f;
   d.burstAgeMin = d.burstAgeMax = 100.0f;
   d.twinkles = twinkles;
-  d.startColor = makeColor4(1.0f, 0.8f, 0.3f, 1.0f);
-  d.endColor = makeColor4(0.6f, 0.1f, 0.9f, 1.0f);
+  d.startColor = Color4{1.0f, 0.8f, 0.3f, 1.0f};
+  d.endColor = Color4{0.6f, 0.1f, 0.9f, 1.0f};
   return d;
 }
 
@@ -44,8 +44,8 @@ struct BenchSky {
 
   explicit BenchSky(int population, const ShellDesign& star) {
     store->lights = &table;
-    parent.position = makeVec3(0.0f, 40.0f, 0.0f);
-    parent.velocity = makeVec3(0.0f, 1.0f, 0.0f);
+    parent.position = Vec3{0.0f, 40.0f, 0.0f};
+    parent.velocity = Vec3{0.0f, 1.0f, 0.0f};
     refill(population, star);
     // Eight lights follow particles, as after eight launches.
     LightSource light;
@@ -113,7 +113,7 @@ void BM_BusySky(benchmark::State& state) {
   ShellDesign shell = benchStar(false);
   shell.bursts = true;
   shell.hasSecondary = true;
-  shell.initialVelocity = makeVec3(0.0f, 15.0f, 0.0f);
+  shell.initialVelocity = Vec3{0.0f, 15.0f, 0.0f};
   shell.burstAgeMax = 1.0f;
   shell.lifetimeMax = 2.5f;
   shell.childCountMin = 100;

@@ -35,31 +35,15 @@
 
 namespace starbloom {
 
-// Written only by designNextShell; particles point into these records.
-ShellDesign shellTable[DESIGN_SLOTS];
-ShellDesign starTable[DESIGN_SLOTS];
-ShellDesign subStarTable[DESIGN_SLOTS];
-ShellDesign secondaryTable[DESIGN_SLOTS];
-ShellDesign shellFlashTable[DESIGN_SLOTS];
-ShellDesign starFlashTable[DESIGN_SLOTS];
-ShellDesign shellSparkTable[DESIGN_SLOTS];
-ShellDesign starSparkTable[DESIGN_SLOTS];
-ShellDesign subStarSparkTable[DESIGN_SLOTS];
-ShellDesign secondarySparkTable[DESIGN_SLOTS];
-int designCursor = 0;
-
 namespace {
 
 constexpr float PI = 3.1415925f;       // cone angles use these single-precision values
 constexpr float HALF_PI = 1.5707963f;
-constexpr float INV_32768 = 1.0f / 32768.0f;
 
 // The scene set-up leaves detail at 1, 2, 3 or 6; a designer run before it
 // (or a hand-set value) must still give positive spark intervals and counts
 // that fit in 32 bits, so the level is kept within 1..MAX_DETAIL_LEVEL.
 constexpr int MAX_DETAIL_LEVEL = 1000000;
-
-float unitDraw() { return static_cast<float>(rand15()) * INV_32768; }
 
 // One palette colour: r, g, b drawn in that order, each scale * u.
 Color4 drawColor(float scale) {
@@ -70,8 +54,6 @@ Color4 drawColor(float scale) {
   c.a = 1.0f;
   return c;
 }
-
-Color4 scaleRgb(Color4 c, float s) { return Color4{c.r * s, c.g * s, c.b * s, c.a}; }
 
 struct Palette {
   Color4 white;
@@ -180,8 +162,6 @@ Roll rollKind(int k) {
   return r;
 }
 
-// A fast, heavy shell that never bursts; its trail sparks burst into small
-// filled balls of stars.
 // The sub-stars and the secondary stars: stars that never burst, ending in
 // colorC, each with its own speed and cone draws.
 void writeOuterStarStage(ShellDesign& table, Color4 start, Color4 end, const Roll& r,
@@ -195,6 +175,8 @@ void writeOuterStarStage(ShellDesign& table, Color4 start, Color4 end, const Rol
   d.sparkDesign = spark;
 }
 
+// A fast, heavy shell that never bursts; its trail sparks burst into small
+// filled balls of stars.
 void writeSparkShower(int i, int k, const Roll& r, const Palette& p) {
   // bursts and hasSecondary stay false from beginStage: this shell only sheds sparks.
   ShellDesign& shell = beginStage(shellTable[i], p.colorA, p.colorB, 2.5f, 2.5f, 1.0f);

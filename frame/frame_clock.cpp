@@ -109,7 +109,7 @@ void formatFps(double rate, char (&out)[FPS_TEXT_CAPACITY]) {
   }
 }
 
-float FrameClock::tick(NativeWindow) {
+float FrameClock::tick() {
   if (!started) {
     started = true;
     lastTick = tickCount();

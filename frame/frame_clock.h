@@ -4,8 +4,6 @@
 // the frame driver hides it.
 #include <cstdint>
 
-#include "frame/render_context.h"
-
 namespace starbloom {
 
 constexpr int FPS_TEXT_CAPACITY = 12; // 11 characters and the terminator
@@ -21,7 +19,7 @@ struct FrameClock {
   bool overlayDue = false;      // tick asked for the text in this frame
 
   // Seconds since the previous tick (0.033 on the first call).
-  float tick(NativeWindow deviceContext);
+  float tick();
   bool setOverlay(bool show, int period);
 };
 

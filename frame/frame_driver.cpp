@@ -11,28 +11,22 @@
 
 #include <GL/gl.h>
 
+#include <chrono>
 #include <cmath>
 
-#include "fireworks/shell_design.h"
-#include "frame/frame_clock.h"
+#include "frame/cursor.h"
 #include "frame/platform_time.h"
+#include "frame/program_objects.h"
 #include "frame/scene_setup.h"
-#include "host/cursor.h"
-#include "math/random.h"
-#include "particles/particle_store.h"
+#include "particles/particle_render.h"
 #include "scene/landscape.h"
-#include "settings/settings.h"
 
 namespace starbloom {
-
-FrameDriverState frameDriver; // written by startUp, setUpScene and runFrame
-NativeWindow windowDC = 0;    // written by startUp
 
 namespace {
 constexpr Vec3 ORBIT_CENTRE{0.0f, 12.0f, 0.0f};
 constexpr Vec3 AIM_POINT{0.0f, 10.0f, 0.0f};
 constexpr std::uint32_t FRAME_BUDGET_MS = 12;
-constexpr float FULL_TURN = 6.283185f;
 
 void loadCameraView(const CoordFrame& camera) {
   glMatrixMode(GL_MODELVIEW);
@@ -82,25 +76,32 @@ std::uint32_t pacingSleep(std::uint32_t frameStart, std::uint32_t now) {
   return elapsed < FRAME_BUDGET_MS ? FRAME_BUDGET_MS - elapsed : 0;
 }
 
+void updateAndDraw(float dt) {
+  const auto before = std::chrono::steady_clock::now();
+  particleStore.update(dt);
+  particleStore.followLights();
+  frameDriver.updateMs =
+      std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - before).count();
+  renderContext.applyLightChanges();
+  drawParticles(particleStore, frameDriver.camera, renderContext.textureTarget());
+}
+
 bool runFrame() {
   FrameDriverState& s = frameDriver;
   s.frameStart = tickCount();
-  s.frameTime = frameClock.tick(windowDC);
+  s.frameTime = frameClock.tick();
   s.launchTimer += s.frameTime;
 
   moveCamera(s, s.frameTime, settings.move);
 
   s.launchPhase += s.frameTime * 0.1f;
-  s.cameraRight = s.camera.xAxis;
-  s.cameraUp = s.camera.yAxis;
-  s.cameraBack = s.camera.zAxis;
   if (s.launchPhase > FULL_TURN) s.launchPhase -= FULL_TURN;
 
   renderContext.setClearColour(Color4{0.0f, 0.0f, 0.0f, 0.0f});
   renderContext.beginFrame();
   if (settings.land) drawLandscapePasses();
   loadCameraView(s.camera);
-  particleStore.updateAndDraw(s.frameTime);
+  updateAndDraw(s.frameTime);
   renderContext.endFrame();
 
   if (launchInterval(s.launchPhase, settings.ttime) < s.launchTimer) {

@@ -3,7 +3,7 @@
 // per-frame sequence (clock, camera path, drawing, launch rhythm, pacing).
 #include <cstdint>
 
-#include "frame/render_context.h"
+#include "frame/gl_surface.h"
 #include "math/coord_frame.h"
 
 namespace starbloom {
@@ -18,12 +18,11 @@ struct FrameDriverState {
   float launchPhase = 0.0f;     // radians, wraps at 2 pi
   int launchCount = 0;          // launches so far, never reset
   SphericalCoord cameraOrbit;   // camera position about the orbit centre
-  CoordFrame camera;            // eye position and viewing axes
-  Vec3 cameraRight;             // copies of the camera axes for the sprites
-  Vec3 cameraUp;
-  Vec3 cameraBack;
+  CoordFrame camera;            // eye position and viewing axes; the sprites face it
+  double updateMs = 0.0;        // wall-clock ms of the last update and light follow
 };
 
+// Both defined with the other program objects.
 extern FrameDriverState frameDriver;
 // The window the GL context draws in (0 off screen).
 extern NativeWindow windowDC;
@@ -33,6 +32,11 @@ extern NativeWindow windowDC;
 void startUp(NativeWindow window, int drawWidth, int drawHeight, int colourBits);
 // One complete frame; returns true.
 bool runFrame();
+
+// The frame's update and draw step, under the camera's view: the particle
+// update (frame time dt), the light follow, the light table applied to
+// OpenGL, then the particles' drawing pass. Times the update in updateMs.
+void updateAndDraw(float dt);
 
 // The pieces of runFrame, in its order, for the tests.
 void moveCamera(FrameDriverState& state, float frameTime, bool move);

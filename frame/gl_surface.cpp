@@ -2,17 +2,35 @@
 // set of operations with two bindings chosen when the program starts (GLX on
 // the saver window, or an EGL pbuffer off screen). A failed creation leaves
 // no context; drawing then does nothing and the program goes on.
+//
+// A new context gets the program's default state and a fixed projection
+// that ignores the window's aspect ratio: 0.8 x 0.6 at the near plane 1, far
+// plane 400.
 #include <GL/gl.h>
 
 #include <algorithm>
 
 #include "frame/gl_surface_binding.h"
-#include "frame/render_context.h"
 
 namespace starbloom {
 
-bool GlSurface::create(NativeWindow window, int w, int h, int bits) {
-  deviceContext = window;
+namespace {
+
+// Side values of the frustum are single-precision constants, widened to
+// double for glFrustum.
+constexpr float FRUSTUM_HALF_WIDTH = 0.4f;  // at the near plane
+constexpr float FRUSTUM_HALF_HEIGHT = 0.3f; // at the near plane
+constexpr double FRUSTUM_NEAR = 1.0;
+constexpr double FRUSTUM_FAR = 400.0;
+
+constexpr GLfloat START_CLEAR_COLOUR[4] = {0.3f, 0.0f, 0.8f, 1.0f}; // violet until the first frame
+constexpr GLfloat FOG_START = 20.0f; // world units from the eye
+constexpr GLfloat FOG_END = 200.0f;
+
+} // namespace
+
+bool GlSurface::create(NativeWindow parent, int w, int h, int bits) {
+  window = parent;
   width = w;
   height = h;
   colourBits = bits;
@@ -61,6 +79,40 @@ bool GlSurface::readPixels(std::vector<std::uint8_t>& rgb) const {
 bool GlSurface::isCurrent() const {
   return binding == SurfaceBinding::Offscreen ? offscreenSurfaceIsCurrent(*this)
                                               : windowSurfaceIsCurrent(*this);
+}
+
+void applyDefaultGlState(int width, int height) {
+  glShadeModel(GL_SMOOTH);
+  glDepthFunc(GL_LEQUAL);
+  glEnable(GL_DEPTH_TEST);
+  glEnable(GL_LIGHTING);
+
+  // Texture rows of the program's pictures are tightly packed.
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+  glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+
+  glClearColor(START_CLEAR_COLOUR[0], START_CLEAR_COLOUR[1], START_CLEAR_COLOUR[2],
+               START_CLEAR_COLOUR[3]);
+  glClearAccum(0.0f, 0.0f, 0.0f, 0.0f);
+
+  glEnable(GL_FOG);
+  glFogi(GL_FOG_MODE, GL_LINEAR);
+  glFogfv(GL_FOG_COLOR, START_CLEAR_COLOUR);
+  glFogf(GL_FOG_START, FOG_START);
+  glFogf(GL_FOG_END, FOG_END);
+
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  glFrustum(-static_cast<double>(FRUSTUM_HALF_WIDTH), static_cast<double>(FRUSTUM_HALF_WIDTH),
+            -static_cast<double>(FRUSTUM_HALF_HEIGHT), static_cast<double>(FRUSTUM_HALF_HEIGHT),
+            FRUSTUM_NEAR, FRUSTUM_FAR);
+  glMatrixMode(GL_MODELVIEW);
+  glViewport(0, 0, width, height);
 }
 
 } // namespace starbloom

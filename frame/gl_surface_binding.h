@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "frame/render_context.h"
+#include "frame/gl_surface.h"
 
 namespace starbloom {
 

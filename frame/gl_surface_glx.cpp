@@ -26,7 +26,7 @@
 #include <cstdlib>
 
 #include "frame/gl_surface_binding.h"
-#include "host/message_box.h"
+#include "frame/message_box.h"
 
 namespace starbloom {
 
@@ -211,7 +211,7 @@ bool windowSurfaceCreate(GlSurface& surface) {
 
   int screen = 0;
   int windowDepth = 0;
-  describeParent(display, surface.deviceContext, screen, windowDepth);
+  describeParent(display, surface.window, screen, windowDepth);
 
   XVisualInfo wanted{};
   wanted.screen = screen;
@@ -227,7 +227,7 @@ bool windowSurfaceCreate(GlSurface& surface) {
     return false;
   }
 
-  surface.glWindow = createChild(display, surface.deviceContext, visuals[chosen], surface.width,
+  surface.glWindow = createChild(display, surface.window, visuals[chosen], surface.width,
                                  surface.height);
   if (surface.glWindow == 0) showMessageBox(SET_FORMAT_TEXT, ERROR_CAPTION);
 

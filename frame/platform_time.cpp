@@ -1,7 +1,8 @@
 // Time services of Linux: CLOCK_MONOTONIC in milliseconds truncated to
 // 32 bits, and nanosleep. A simulated clock stands in for both in headless
-// rendering (frames advance by a fixed step as fast as the machine allows)
-// and in the tests.
+// rendering (each frame lasts exactly the step its caller advances, run as
+// fast as the machine allows) and in the tests; under it a sleep is counted
+// but takes no time, simulated or real.
 #include "frame/platform_time.h"
 
 #include <cerrno>
@@ -26,10 +27,7 @@ std::uint32_t tickCount() {
 
 void sleepMilliseconds(std::uint32_t ms) {
   sleptTotal += ms;
-  if (simulated) {
-    simulatedNow += ms;
-    return;
-  }
+  if (simulated) return; // simulated frames last what their owner says
   timespec wait{static_cast<time_t>(ms / 1000u), static_cast<long>(ms % 1000u) * 1000000L};
   while (nanosleep(&wait, &wait) != 0 && errno == EINTR) {
   }

@@ -1,7 +1,8 @@
 #pragma once
 // The platform's millisecond tick count and sleep. Headless rendering and the
-// tests switch to simulated time: the tick count then only moves when the
-// program sleeps or the caller advances it.
+// tests switch to simulated time: the tick count then moves only when the
+// caller advances it, and sleeping neither blocks nor moves it, so the
+// frame pacing applies to real time only.
 #include <cstdint>
 
 namespace starbloom {
@@ -10,8 +11,8 @@ namespace starbloom {
 std::uint32_t tickCount();
 void sleepMilliseconds(std::uint32_t ms);
 
-// Simulated time: tickCount returns `start` until advanced; sleeping
-// advances it instead of blocking.
+// Simulated time: tickCount returns `start` until advanced; sleeping is
+// counted and returns at once.
 void useSimulatedTime(std::uint32_t start);
 void useRealTime();
 void advanceSimulatedTime(std::uint32_t ms);

@@ -1,20 +1,97 @@
-// The program's constructed objects, defined together so that they are built
-// in this order before main() runs and destroyed in the reverse order at
-// exit: the textures are deleted while the rendering context still exists,
-// and the context is released last.
-#include "frame/frame_clock.h"
-#include "frame/render_context.h"
-#include "particles/particle_store.h"
-#include "scene/texture.h"
+// The program objects, defined together so that the constructed ones are
+// built in this order before main() runs and destroyed in the reverse order
+// at exit: the textures are deleted while the rendering context still
+// exists, and the context is released last. The plain ones (settings, design
+// tables, generator) start from constant values. Beside each: who writes it.
+#include "frame/program_objects.h"
 
 namespace starbloom {
 
-FrameClock frameClock;       // written by tick and setOverlay
-RenderContext renderContext; // written by startUp and the frame
-Texture spriteTexture;       // filled by the scene set-up
+FrameClock frameClock;       // tick and setOverlay, from runFrame
+RenderContext renderContext; // startUp (init), runFrame (clear colour, frames), the light
+                             // table through particleStore
+Texture spriteTexture;       // setUpScene loads the pictures, bindTexture uploads them
 Texture glowTexture;
 Texture ringTexture;
 Texture groundTexture;
-ParticleStore particleStore; // written by launches and the update
+ParticleStore particleStore{renderContext.lights}; // launchShell and update, from runFrame
+
+FrameDriverState frameDriver; // startUp, setUpScene and runFrame
+NativeWindow windowDC = 0;    // startUp
+
+// readSettings when the saver starts, then the --set overrides and
+// setUpScene's two adjustments; read by everyone.
+Settings settings;
+
+// designNextShell only; particles point into these records.
+ShellDesign shellTable[DESIGN_SLOTS];
+ShellDesign starTable[DESIGN_SLOTS];
+ShellDesign subStarTable[DESIGN_SLOTS];
+ShellDesign secondaryTable[DESIGN_SLOTS];
+ShellDesign shellFlashTable[DESIGN_SLOTS];
+ShellDesign starFlashTable[DESIGN_SLOTS];
+ShellDesign shellSparkTable[DESIGN_SLOTS];
+ShellDesign starSparkTable[DESIGN_SLOTS];
+ShellDesign subStarSparkTable[DESIGN_SLOTS];
+ShellDesign secondarySparkTable[DESIGN_SLOTS];
+int designCursor = 0;
+
+// The generator: seedRandom and every draw; buildRandomRing fills the ring
+// once at start-up, nextRandomVector walks it.
+std::uint32_t randomState = 1;
+Vec3 randomRing[RANDOM_RING_SIZE];
+int ringCursor = 0;
+
+namespace {
+
+void resetTexture(Texture& texture, bool contextCurrent) {
+  // Without a current context the names are gone with it: forget them.
+  if (!contextCurrent) texture.uploaded = false;
+  texture.releaseTexture();
+}
+
+void resetDesignTable(ShellDesign (&table)[DESIGN_SLOTS]) {
+  for (ShellDesign& d : table) d = ShellDesign{};
+}
+
+} // namespace
+
+void resetProgramObjects() {
+  const bool current = renderContext.surface.isCurrent();
+  for (Texture* t : {&spriteTexture, &glowTexture, &ringTexture, &groundTexture}) {
+    resetTexture(*t, current);
+  }
+  renderContext.surface.release();
+  renderContext.surface = GlSurface{};
+  renderContext.width = 0;
+  renderContext.height = 0;
+  renderContext.lights = LightTable{};
+  renderContext.clearColour = Color4{};
+  renderContext.useTextures = true;
+  renderContext.smoothTextures = true;
+  renderContext.useLighting = true;
+  renderContext.useFog = true;
+  frameClock = FrameClock{};
+
+  particleStore.count = 0;
+  particleStore.frameTime = 0.0f;
+  particleStore.lastSpawned = 0;
+  for (Particle& p : particleStore.particles) p = Particle{};
+  for (LightSlot& slot : particleStore.lightSlots) slot = LightSlot{};
+  particleStore.lights = &renderContext.lights;
+
+  frameDriver = FrameDriverState{};
+  windowDC = 0;
+  settings = Settings{};
+  for (auto* table : {&shellTable, &starTable, &subStarTable, &secondaryTable, &shellFlashTable,
+                      &starFlashTable, &shellSparkTable, &starSparkTable, &subStarSparkTable,
+                      &secondarySparkTable}) {
+    resetDesignTable(*table);
+  }
+  designCursor = 0;
+  randomState = 1;
+  for (Vec3& v : randomRing) v = Vec3{};
+  ringCursor = 0;
+}
 
 } // namespace starbloom

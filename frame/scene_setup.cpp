@@ -25,7 +25,7 @@ void setUpScene() {
   s.cameraOrbit.azimuth = 0.0f;
   s.camera.origin = Vec3{0.0f, 25.0f, 0.0f} + s.cameraOrbit.toCartesian();
   s.camera.aimAt(Vec3{0.0f, 25.0f, 0.0f});
-  s.launchPhase = randomRange(0.0f, 6.283185f);
+  s.launchPhase = randomRange(0.0f, FULL_TURN);
 
   renderContext.setClearColour(Color4{0.0f, 0.0f, 0.0f, 0.0f});
 

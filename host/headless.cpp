@@ -1,10 +1,13 @@
 // Headless rendering for --render and --bench. The frame driver runs exactly
 // as in the saver, on an EGL pbuffer, with the tick count switched to
 // simulated time: before frame n the clock is moved to n * 1000 / fps ms
-// (rounded), and the driver's pacing sleep advances it instead of blocking,
-// so a run is deterministic for a given seed and independent of the
-// machine's speed. The picture is written to a temporary file beside the
-// target and renamed over it only when complete.
+// (rounded), and nothing else moves it (the driver's pacing sleep takes no
+// simulated time), so S seconds at F frames a second simulate S seconds in
+// S * F frames of 1/F each, to the tick count's millisecond. A run is
+// deterministic for a given seed and independent of the machine's speed.
+// The per-frame times go into fixed histograms, so a run of any length
+// takes the same memory. The picture is written to a temporary file beside
+// the target and renamed over it only when complete.
 #include "host/headless.h"
 
 #include <stb_image_write.h>
@@ -17,28 +20,13 @@
 #include <cstdio>
 #include <vector>
 
-#include "frame/frame_driver.h"
 #include "frame/platform_time.h"
-#include "frame/render_context.h"
-#include "particles/particle_store.h"
+#include "frame/program_objects.h"
+#include "host/time_histogram.h"
 
 namespace starbloom {
 
 namespace {
-
-double percentile95(std::vector<double> values) {
-  if (values.empty()) return 0.0;
-  std::sort(values.begin(), values.end());
-  const std::size_t index = static_cast<std::size_t>(std::ceil(0.95 * static_cast<double>(values.size()))) - 1;
-  return values[std::min(index, values.size() - 1)];
-}
-
-double mean(const std::vector<double>& values) {
-  if (values.empty()) return 0.0;
-  double sum = 0.0;
-  for (double v : values) sum += v;
-  return sum / static_cast<double>(values.size());
-}
 
 // Checks that a picture can be written next to path before any rendering.
 bool probeWritable(const std::string& path, const std::string& temporary) {
@@ -95,9 +83,10 @@ int runHeadless(const LaunchOptions& options) {
   }
 
   const long frames = std::max(1L, std::lround(options.seconds * options.fps));
-  std::vector<double> updateMs, drawMs;
-  updateMs.reserve(static_cast<std::size_t>(frames));
-  drawMs.reserve(static_cast<std::size_t>(frames));
+  // Two histograms of about 15 KB each, so kept off the stack.
+  std::vector<TimeHistogram> histograms(2);
+  TimeHistogram& updateMs = histograms[0];
+  TimeHistogram& drawMs = histograms[1];
   HeadlessFigures figures;
   using Clock = std::chrono::steady_clock;
   for (long n = 0; n < frames; ++n) {
@@ -108,17 +97,17 @@ int runHeadless(const LaunchOptions& options) {
     const Clock::time_point before = Clock::now();
     runFrame();
     const double totalMs = std::chrono::duration<double, std::milli>(Clock::now() - before).count();
-    const double update = particleStore.lastUpdateMs;
-    updateMs.push_back(update);
-    drawMs.push_back(std::max(0.0, totalMs - update));
+    const double update = frameDriver.updateMs;
+    updateMs.add(update);
+    drawMs.add(std::max(0.0, totalMs - update));
     figures.peakParticles = std::max(figures.peakParticles, static_cast<int>(particleStore.count));
   }
   figures.frames = static_cast<int>(frames);
   figures.launches = frameDriver.launchCount;
-  figures.updateMsMean = mean(updateMs);
-  figures.updateMsP95 = percentile95(updateMs);
-  figures.drawMsMean = mean(drawMs);
-  figures.drawMsP95 = percentile95(drawMs);
+  figures.updateMsMean = updateMs.mean();
+  figures.updateMsP95 = updateMs.percentile(0.95);
+  figures.drawMsMean = drawMs.mean();
+  figures.drawMsP95 = drawMs.percentile(0.95);
 
   if (picture) {
     std::vector<std::uint8_t> rgb;

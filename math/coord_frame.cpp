@@ -10,7 +10,6 @@
 namespace starbloom {
 
 namespace {
-constexpr float FULL_TURN = 6.283185f;
 constexpr float POLAR_MIN = 0.01f;
 constexpr float POLAR_MAX = 3.1315925f;
 } // namespace

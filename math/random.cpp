@@ -12,12 +12,8 @@ namespace starbloom {
 namespace {
 constexpr float INV_32767 = 3.0518509e-05f;
 constexpr float PI = 3.1415925f;
-constexpr float FULL_TURN = 6.283185f;
+constexpr float INV_32768 = 1.0f / 32768.0f;
 } // namespace
-
-std::uint32_t randomState = 1;
-Vec3 randomRing[RANDOM_RING_SIZE];
-int ringCursor = 0;
 
 void seedRandom(std::uint32_t s) { randomState = s; }
 
@@ -25,6 +21,8 @@ int rand15() {
   randomState = randomState * 214013u + 2531011u;
   return static_cast<int>((randomState >> 16) & 0x7FFFu);
 }
+
+float unitDraw() { return static_cast<float>(rand15()) * INV_32768; }
 
 float randomRange(float a, float b) {
   return a + static_cast<float>(rand15()) * (b - a) * INV_32767;

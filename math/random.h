@@ -18,6 +18,8 @@ extern int ringCursor;
 
 void seedRandom(std::uint32_t s);
 int rand15(); // 0..32767
+// rand15() / 32768: [0, 1), 1 never drawn.
+float unitDraw();
 // a + rand15() * (b - a) / 32767: both ends possible.
 float randomRange(float a, float b);
 // A unit vector; theta from +Z is uniform, so directions gather at the poles.

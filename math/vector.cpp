@@ -14,7 +14,6 @@ namespace starbloom {
 
 namespace {
 constexpr float UNIT_DRAW = 1.0f / 32767.0f; // rand15 to [0, 1], both ends possible
-constexpr float FULL_TURN = 6.283185f;
 } // namespace
 
 bool Mat4::set(float m00, float m01, float m02, float m03,

@@ -28,8 +28,11 @@ struct Mat4 {
            float m30, float m31, float m32, float m33);
 };
 
-inline Vec3 makeVec3(float x, float y, float z) { return Vec3{x, y, z}; }
-inline Color4 makeColor4(float r, float g, float b, float a) { return Color4{r, g, b, a}; }
+// One turn in radians, in the single precision every angle of the program uses.
+constexpr float FULL_TURN = 6.283185f;
+
+// c with red, green and blue times s; alpha unchanged.
+inline Color4 scaleRgb(Color4 c, float s) { return Color4{c.r * s, c.g * s, c.b * s, c.a}; }
 
 inline Vec3 operator+(Vec3 a, Vec3 b) { return Vec3{a.x + b.x, a.y + b.y, a.z + b.z}; }
 inline Vec3 operator-(Vec3 a, Vec3 b) { return Vec3{a.x - b.x, a.y - b.y, a.z - b.z}; }

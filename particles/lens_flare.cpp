@@ -26,7 +26,6 @@
 
 #include <cmath>
 
-#include "frame/render_context.h"
 
 namespace starbloom {
 
@@ -63,7 +62,7 @@ CoordFrame identityFrame() {
 } // namespace
 
 void drawLensFlare(Vec3 p, const CoordFrame& view, float scale, Texture& first,
-                   Texture& second, Color4 color) {
+                   Texture& second, Color4 color, const TextureTarget& target) {
   const Vec3 q = view.toLocal(p);
   // Written as "not in front" so that a NaN depth draws nothing as well.
   if (!(q.z < 0.0f)) return;
@@ -82,19 +81,18 @@ void drawLensFlare(Vec3 p, const CoordFrame& view, float scale, Texture& first,
     const Vec3 centre{FLARE_PLANE * element.position * a, FLARE_PLANE * element.position * b,
                       -FLARE_PLANE};
     drawFlareElement(centre, scale * element.size, eye, element.ring ? second : first,
-                     flareColour);
+                     flareColour, target);
   }
 }
 
 void drawFlareElement(Vec3 centre, float side, const CoordFrame& frame, Texture& texture,
-                      Color4 color) {
+                      Color4 color, const TextureTarget& target) {
   const Vec3 c = frame.toLocal(centre);
   const float h = side * 0.5f;
 
-  // Flares always use the render context's switches, so they stay textured
-  // and smooth whatever the particle texture settings say.
-  bindTexture(renderContext.surface, renderContext.useTextures, texture,
-              renderContext.smoothTextures);
+  // Flares use the rendering context's switches, so they stay textured and
+  // smooth whatever the particle texture settings say.
+  bindTexture(*target.textureCount, target.useTextures, texture, target.smoothTextures);
 
   glPushAttrib(GL_FOG_BIT);
   glDisable(GL_FOG);

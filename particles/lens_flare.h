@@ -18,9 +18,11 @@ extern const FlareElement FLARE_ELEMENTS[FLARE_ELEMENT_COUNT];
 
 // Nothing for a particle behind the eye or outside the view's side planes.
 // The model-view matrix must be the identity.
+// Textures are bound with the target's switches, whatever the particle
+// texture settings say.
 void drawLensFlare(Vec3 p, const CoordFrame& view, float scale, Texture& first,
-                   Texture& second, Color4 color);
+                   Texture& second, Color4 color, const TextureTarget& target);
 void drawFlareElement(Vec3 centre, float side, const CoordFrame& frame, Texture& texture,
-                      Color4 color);
+                      Color4 color, const TextureTarget& target);
 
 } // namespace starbloom

@@ -66,10 +66,11 @@ struct PassSwitches {
   bool lens = false;     // lens flares
   bool zbuffer = true;   // depth test, no depth writes
   float sizeBase = 0.0f; // world units per design size unit
+  TextureTarget target;  // where textures are bound; the flares' switches
 };
 
 void useTexture(const PassSwitches& pass, Texture& texture) {
-  bindTexture(renderContext.surface, pass.tex, texture, pass.liner);
+  bindTexture(*pass.target.textureCount, pass.tex, texture, pass.liner);
 }
 
 // One triangle strip pos + a, pos + b, pos - b, pos + tail.
@@ -89,10 +90,11 @@ void drawStrip(Vec3 pos, const SpriteCorners& c, float r, float g, float b) {
 
 // The flare is laid out in eye space, so it is drawn under an identity
 // model-view matrix and the camera transform comes back afterwards.
-void drawFlareAt(Vec3 pos, const CoordFrame& camera, float scale, float r, float g, float b) {
+void drawFlareAt(const PassSwitches& pass, Vec3 pos, const CoordFrame& camera, float scale, float r,
+                 float g, float b) {
   glPushMatrix();
   glLoadIdentity();
-  drawLensFlare(pos, camera, scale, glowTexture, ringTexture, Color4{r, g, b, 1.0f});
+  drawLensFlare(pos, camera, scale, glowTexture, ringTexture, Color4{r, g, b, 1.0f}, pass.target);
   glPopMatrix();
 }
 
@@ -202,7 +204,7 @@ void drawParticle(const PassSwitches& pass, const Particle& p, const ShellDesign
       b *= 1.4f;
       k *= 1.3f;
     }
-    if (pass.lens) drawFlareAt(pos, camera, 0.025f * k, 0.1f * r, 0.1f * g, 0.1f * b);
+    if (pass.lens) drawFlareAt(pass, pos, camera, 0.025f * k, 0.1f * r, 0.1f * g, 0.1f * b);
     glow.a = k * glow.a;
     glow.b = k * glow.b;
     glow.t = -glow.a;
@@ -211,15 +213,17 @@ void drawParticle(const PassSwitches& pass, const Particle& p, const ShellDesign
   }
 
   if (d.isFlash) {
-    if (pass.lens) drawFlareAt(pos, camera, 0.1f * size, 0.5f * r, 0.5f * g, 0.5f * b);
+    if (pass.lens) drawFlareAt(pass, pos, camera, 0.1f * size, 0.5f * r, 0.5f * g, 0.5f * b);
     useTexture(pass, spriteTexture);
   }
 }
 
 } // namespace
 
-void drawParticles(const ParticleStore& store, const CoordFrame& camera) {
+void drawParticles(const ParticleStore& store, const CoordFrame& camera,
+                   const TextureTarget& target) {
   PassSwitches pass;
+  pass.target = target;
   pass.tex = settings.tex;
   pass.liner = settings.liner;
   pass.blur = settings.blur;

@@ -4,12 +4,14 @@
 // flares, in OpenGL 1.1 immediate mode.
 #include "math/coord_frame.h"
 #include "particles/particle_store.h"
+#include "scene/texture.h"
 
 namespace starbloom {
 
 // Draws every live particle of store as seen from camera (the model-view
-// matrix holds camera's view transform). Reads the settings, the textures
-// and the render context's surface.
-void drawParticles(const ParticleStore& store, const CoordFrame& camera);
+// matrix holds camera's view transform), binding the program's textures
+// into target. Reads the settings.
+void drawParticles(const ParticleStore& store, const CoordFrame& camera,
+                   const TextureTarget& target);
 
 } // namespace starbloom

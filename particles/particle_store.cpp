@@ -21,16 +21,12 @@
 // gone, and the particle now in the slot (its last child) is updated next.
 //
 // Cost per particle and frame: a dozen multiply-adds, one division, a sine
-// for twinkling stars only; no allocation, no OpenGL except removeLight when
-// a particle that owns a light is removed.
+// for twinkling stars only; no allocation.
 #include "particles/particle_store.h"
 
-#include <chrono>
 #include <cmath>
 
-#include "frame/frame_driver.h"
 #include "math/random.h"
-#include "particles/particle_render.h"
 #include "settings/settings.h"
 
 namespace starbloom {
@@ -38,7 +34,6 @@ namespace starbloom {
 namespace {
 
 constexpr std::int32_t LAST_SLOT = MAX_PARTICLES - 1;
-constexpr float UNIT_DRAW = 1.0f / 32768.0f;  // rand15 to [0, 1)
 constexpr float SHELL_DRAG = 0.9f;            // per second, for every shell stage
 constexpr float TWINKLE_RATE = 31.415924f;    // radians per second of age
 // More sparks than the store holds in one step would only overwrite each
@@ -46,23 +41,13 @@ constexpr float TWINKLE_RATE = 31.415924f;    // radians per second of age
 // the timer at all in single precision.
 constexpr int MAX_SPARKS_PER_STEP = MAX_PARTICLES;
 
-float unitDraw() { return static_cast<float>(rand15()) * UNIT_DRAW; }
-
 // Child count with the maximum reached only when it equals the minimum.
 std::int32_t drawChildCount(const ShellDesign& d) {
   return d.childCountMin +
          static_cast<std::int32_t>(unitDraw() * static_cast<float>(d.childCountMax - d.childCountMin));
 }
 
-void scaleRgb(Color4& c, float s) {
-  c.r *= s;
-  c.g *= s;
-  c.b *= s;
-}
-
 } // namespace
-
-LightTable& ParticleStore::lightTable() { return lights ? *lights : renderContext.lights; }
 
 std::int32_t ParticleStore::allocateSlot() {
   if (count > LAST_SLOT) {
@@ -128,7 +113,7 @@ void ParticleStore::releaseLights(std::int32_t i) {
   for (int s = 0; s < USED_LIGHT_SLOTS; ++s) {
     LightSlot& slot = lightSlots[s];
     if (slot.inUse && slot.particleIndex == i) {
-      lightTable().removeLight(slot.lightIndex);
+      if (lights != nullptr) lights->removeLight(slot.lightIndex);
       slot.inUse = false;
     }
   }
@@ -182,7 +167,7 @@ void ParticleStore::update(float dt) {
     p.color.b = fade * (g * d.endColor.b + f * d.startColor.b);
     if (d.twinkles) {
       const float t = (std::sin(p.age * TWINKLE_RATE + static_cast<float>(i)) + 1.0f) * 0.5f;
-      scaleRgb(p.color, t);
+      p.color = scaleRgb(p.color, t);
     }
 
     p.age += dt;
@@ -246,7 +231,8 @@ void ParticleStore::update(float dt) {
 }
 
 void ParticleStore::followLights() {
-  LightTable& table = lightTable();
+  if (lights == nullptr) return;
+  LightTable& table = *lights;
   for (int s = 0; s < USED_LIGHT_SLOTS; ++s) {
     const LightSlot& slot = lightSlots[s];
     if (!slot.inUse) continue;
@@ -259,15 +245,6 @@ void ParticleStore::followLights() {
     light.colour.b = 1.5f * p.color.b;
     table.setLight(slot.lightIndex, light);
   }
-}
-
-void ParticleStore::updateAndDraw(float dt) {
-  frameTime = dt;
-  const auto before = std::chrono::steady_clock::now();
-  update(dt);
-  followLights();
-  lastUpdateMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - before).count();
-  drawParticles(*this, frameDriver.camera);
 }
 
 } // namespace starbloom

@@ -1,12 +1,12 @@
 #pragma once
 // The particle store: every shell, star, spark and flash of the sky in one
-// packed array of fixed capacity, with the light slots that bind OpenGL
-// lights to particles.
+// packed array of fixed capacity, with the light slots that bind lights of
+// the shared light table to particles. Plain simulation: nothing here draws.
 #include <cstdint>
 
 #include "fireworks/shell_design.h"
-#include "frame/render_context.h"
 #include "math/vector.h"
+#include "scene/light_table.h"
 
 namespace starbloom {
 
@@ -43,8 +43,10 @@ struct ParticleStore {
   float frameTime = 0.0f;         // time step of the update in progress
   std::int32_t lastSpawned = 0;
   LightSlot lightSlots[PARTICLE_LIGHT_SLOTS];
-  LightTable* lights = nullptr;   // the shared light table; renderContext.lights when null
-  double lastUpdateMs = 0.0;      // wall-clock time of the last update and light follow
+  LightTable* lights = nullptr;   // the shared light table; while null no particle gets a light
+
+  ParticleStore() = default;
+  explicit ParticleStore(LightTable& table) : lights(&table) {}
 
   std::int32_t allocateSlot();
   // allocateSlot, then marks the record live with the given kind flags.
@@ -53,18 +55,17 @@ struct ParticleStore {
   std::int32_t spawnSpark(const Particle& parent, const ShellDesign* design);
   void removeParticle(std::int32_t i);
   void releaseLights(std::int32_t i);
+  // Fires the shell of a freshly composed firework, with a light when a
+  // light slot is free (shell_launch.cpp).
   void launchShell(const ShellDesign* design);
+  // Binds a light to particle i, the flash of a shell's burst, when a light
+  // slot is free.
   void attachLight(std::int32_t i);
 
-  // Moves, ages, colours, spawns and removes every particle; no OpenGL
-  // drawing (removing a light disables its GL light).
+  // Moves, ages, colours, spawns and removes every particle (frameTime := dt).
   void update(float dt);
   // Moves each particle-bound light to its particle.
   void followLights();
-  // update, followLights, then the drawing pass.
-  void updateAndDraw(float dt);
-
-  LightTable& lightTable();
 };
 
 // The one particle store; defined with the other program objects.

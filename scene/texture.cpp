@@ -39,7 +39,7 @@ void setFilters(bool linear) {
 
 // Creates the OpenGL texture of a texture with pixels, leaving it bound and
 // texturing enabled.
-void upload(GlSurface& surface, Texture& texture) {
+void upload(int& textureCount, Texture& texture) {
   GLuint name = 0;
   glGenTextures(1, &name);
   glBindTexture(GL_TEXTURE_2D, name);
@@ -53,7 +53,7 @@ void upload(GlSurface& surface, Texture& texture) {
   glTexEnvf(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, static_cast<GLfloat>(GL_MODULATE));
   texture.uploaded = true;
   texture.glName = name;
-  surface.textureCount += 1;
+  textureCount += 1;
 }
 
 } // namespace
@@ -131,10 +131,10 @@ void Texture::releaseTexture() {
   hasPixels = false;
 }
 
-bool bindTexture(GlSurface& surface, bool enable, Texture& texture, bool linear) {
+bool bindTexture(int& textureCount, bool enable, Texture& texture, bool linear) {
   if (enable && texture.hasPixels) {
     if (!texture.uploaded) {
-      upload(surface, texture);
+      upload(textureCount, texture);
     } else {
       glBindTexture(GL_TEXTURE_2D, texture.glName);
       glEnable(GL_TEXTURE_2D);

@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <vector>
 
-#include "frame/render_context.h"
 
 namespace starbloom {
 
@@ -40,13 +39,22 @@ struct Texture {
   void releaseTexture();
 };
 
+// What drawing code needs to bind textures into the rendering context: the
+// upload count of its GL surface and its two texture switches.
+struct TextureTarget {
+  int* textureCount = nullptr; // GlSurface::textureCount of the surface drawn into
+  bool useTextures = true;     // the context's switches; the flares follow them
+  bool smoothTextures = true;
+};
+
 // 1024, 512, ..., 16 for n at least that; 8 below 16.
 int textureDimension(int n);
 
-// Binds texture (uploading it on first use, counted in the surface's
-// textureCount) or disables texturing, then sets the filters of the bound
-// texture to linear or nearest. A texture without pixels is never uploaded.
-bool bindTexture(GlSurface& surface, bool enable, Texture& texture, bool linear);
+// Binds texture (uploading it on first use, counted in textureCount, the
+// count of the GL surface it is uploaded through) or disables texturing,
+// then sets the filters of the bound texture to linear or nearest. A texture
+// without pixels is never uploaded.
+bool bindTexture(int& textureCount, bool enable, Texture& texture, bool linear);
 
 // The program's four textures; defined with the other program objects.
 extern Texture spriteTexture; // 64x64 round glow

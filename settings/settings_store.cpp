@@ -19,10 +19,6 @@
 
 namespace starbloom {
 
-// Written by readSettings when the saver window is created, then by the
-// --set overrides and the scene set-up's two adjustments; read by everyone.
-Settings settings;
-
 namespace {
 
 constexpr SettingEntry boolSetting(const char* key, bool Settings::*field, int defaultValue) {

@@ -44,7 +44,7 @@ TEST(FpsOverlay, FigureAndLabelShowInWhiteAtTwentyTwentyOnlyWhileTheOverlayIsOn)
     frameClock.setOverlay(stage.show, 1000);
     for (int i = 0; i < stage.ticks; ++i) {
       advanceSimulatedTime(16);
-      frameClock.tick(0);
+      frameClock.tick();
     }
     renderContext.setClearColour(Color4{0.0f, 0.0f, 0.0f, 0.0f});
     renderContext.beginFrame();

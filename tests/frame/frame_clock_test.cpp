@@ -12,7 +12,7 @@ namespace {
 
 float tickAfter(FrameClock& clock, std::uint32_t ms) {
   advanceSimulatedTime(ms);
-  return clock.tick(0);
+  return clock.tick();
 }
 
 TEST(FrameClock, TicksAnswerTheUnsignedGapAndTheFigureNeedsMoreThanOnePeriod) {

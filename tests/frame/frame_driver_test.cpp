@@ -1,16 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <vector>
 
-#include "fireworks/shell_design.h"
-#include "frame/frame_clock.h"
-#include "frame/frame_driver.h"
+#include <GL/gl.h>
+
 #include "frame/platform_time.h"
-#include "frame/render_context.h"
-#include "particles/particle_store.h"
-#include "scene/texture.h"
-#include "settings/settings.h"
-#include "support/gl_test_context.h"
+#include "frame/program_objects.h"
 
 namespace starbloom {
 namespace {
@@ -22,43 +18,28 @@ constexpr float THREE_HALF_PI = 4.712389f;
 class RunningSaver : public ::testing::Test {
  protected:
   void SetUp() override {
-    settings = Settings{};
-    frameDriver = FrameDriverState{};
-    frameClock = FrameClock{};
-    particleStore.count = 0;
-    for (LightSlot& slot : particleStore.lightSlots) slot = LightSlot{};
-    designCursor = 0;
+    resetProgramObjects();
     useSimulatedTime(5000);
   }
 
   void start() {
-    renderContext.surface = GlSurface{};
     renderContext.surface.binding = SurfaceBinding::Offscreen;
-    renderContext.lights = LightTable{};
     startUp(0, 32, 32, 24);
     ASSERT_TRUE(renderContext.surface.isCurrent());
-    keepGlDriverLoaded();
   }
 
   void TearDown() override {
-    for (Texture* t : {&spriteTexture, &glowTexture, &ringTexture, &groundTexture}) {
-      t->uploaded = false;
-      t->glName = 0;
-    }
-    renderContext.surface.release();
-    renderContext.surface = GlSurface{};
-    particleStore.count = 0;
-    for (LightSlot& slot : particleStore.lightSlots) slot = LightSlot{};
+    resetProgramObjects();
     useRealTime();
   }
 
-  // One frame lasting exactly ms of simulated time (the frame itself takes
-  // no simulated time, the driver sleeps 12 ms, the rest is advanced here).
+  // One frame, then ms of simulated time before the next (neither the frame
+  // nor its pacing sleep takes simulated time).
   void frameOf(std::uint32_t ms) {
     const std::uint32_t begin = tickCount();
     runFrame();
-    const std::uint32_t spent = tickCount() - begin;
-    if (ms > spent) advanceSimulatedTime(ms - spent);
+    ASSERT_EQ(tickCount(), begin);
+    advanceSimulatedTime(ms);
   }
 };
 
@@ -75,27 +56,79 @@ TEST_F(RunningSaver, StillCameraLooksFromTheOrbitAtTheAimPoint) {
     ASSERT_NEAR(aim.x, 0.0f, 1e-4f);
     ASSERT_NEAR(aim.y, 0.0f, 1e-4f);
     ASSERT_LT(aim.z, 0.0f);
-    // The sprite axes are this frame's camera axes.
-    ASSERT_EQ(frameDriver.cameraBack.z, frameDriver.camera.zAxis.z);
   }
 }
 
-TEST_F(RunningSaver, MovingCameraStaysOnItsOrbitBand) {
-  settings.move = true;
-  start();
-  float lastAzimuth = frameDriver.cameraOrbit.azimuth;
-  for (int i = 0; i < 400; ++i) {
-    frameOf(500);
-    const SphericalCoord& orbit = frameDriver.cameraOrbit;
-    ASSERT_GE(orbit.radius, 10.0f - 1e-3f);
-    ASSERT_LE(orbit.radius, 40.0f + 1e-3f);
-    ASSERT_GE(orbit.polar, 1.0471975f - 1e-4f);
-    ASSERT_LE(orbit.polar, 1.5707964f + 1e-4f);
-    ASSERT_GE(frameDriver.radiusClock, 0.0f);
-    ASSERT_LE(frameDriver.radiusClock, 120.0f);
-    ASSERT_NE(orbit.azimuth, lastAzimuth);
-    lastAzimuth = orbit.azimuth;
+// From the start values, one step of t seconds: one turn of the orbit in
+// 128 s, the distance 25 +- 15 with a period of 120 s, the height between the
+// horizon and 30 degrees above it once in 250 s; still with move off.
+TEST(FrameDriver, CameraPathFollowsItsThreeClocks) {
+  const double pi = 3.14159265358979;
+  for (const float t : {1.0f, 10.0f, 30.0f, 62.5f, 90.0f, 119.0f, 150.0f}) {
+    for (const bool move : {true, false}) {
+      FrameDriverState s;
+      s.cameraOrbit.polar = 1.5707963f;
+      moveCamera(s, t, move);
+      const double azimuth = move ? std::fmod(2 * pi * t / 128, 2 * pi) : 0.0;
+      const double radius = move ? 25 + 15 * std::sin(2 * pi * t / 120) : 30.0;
+      const double polar = move ? pi / 2 - (std::sin(2 * pi * t / 250) + 1) * 0.5 * pi / 6 : pi / 2;
+      EXPECT_NEAR(s.cameraOrbit.azimuth, azimuth, 1e-4) << t << move;
+      EXPECT_NEAR(s.cameraOrbit.radius, radius, 1e-3) << t << move;
+      EXPECT_NEAR(s.cameraOrbit.polar, polar, 1e-4) << t << move;
+      const Vec3 eye = s.camera.origin - Vec3{0.0f, 12.0f, 0.0f};
+      EXPECT_NEAR(length(eye), radius, 1e-3) << t << move;
+      EXPECT_NEAR(eye.y, radius * std::cos(polar), 1e-3) << t << move;
+    }
   }
+}
+
+// Start-up leaves fog, depth test and lighting off and clears to opaque black
+// until the first frame sets its own colour.
+TEST_F(RunningSaver, StartUpSwitchesOffFogDepthTestAndLighting) {
+  start();
+  EXPECT_FALSE(glIsEnabled(GL_FOG));
+  EXPECT_FALSE(glIsEnabled(GL_DEPTH_TEST));
+  EXPECT_FALSE(glIsEnabled(GL_LIGHTING));
+  GLfloat clear[4];
+  glGetFloatv(GL_COLOR_CLEAR_VALUE, clear);
+  EXPECT_EQ(std::vector<float>(clear, clear + 4), std::vector<float>({0, 0, 0, 1}));
+}
+
+// The frame's update and draw step moves and removes particles before it
+// draws, and switches off the OpenGL light of a slot freed by the update
+// while one taken again stays on.
+TEST_F(RunningSaver, UpdateAndDrawSwitchesOffTheLightsOfRemovedParticles) {
+  start();
+  ShellDesign star;
+  star.lifetimeMin = star.lifetimeMax = star.burstAgeMin = star.burstAgeMax = 1.0f;
+  star.startColor = star.endColor = Color4{1.0f, 1.0f, 1.0f, 1.0f};
+  for (int i = 0; i < 3; ++i) {
+    Particle& p = particleStore.particles[particleStore.count++];
+    p.active = true;
+    p.design = &star;
+    p.lifetime = 1.0f;
+    p.age = i == 2 ? 0.0f : 0.95f; // 0 and 1 end in this step
+  }
+  for (int i = 0; i < 3; ++i) {
+    LightSource light;
+    light.resetLight(true);
+    particleStore.lightSlots[i] = LightSlot{true, renderContext.lights.addLight(light), i};
+    particleStore.particles[i].hasLight = true;
+    glEnable(static_cast<GLenum>(GL_LIGHT0 + i));
+  }
+  particleStore.update(0.1f); // frees slots 0 and 1 ...
+  LightSource again;
+  EXPECT_EQ(renderContext.lights.addLight(again), 0); // ... and slot 0 is taken again
+  updateAndDraw(0.0f);
+  EXPECT_EQ(particleStore.count, 1);
+  EXPECT_TRUE(glIsEnabled(GL_LIGHT0));
+  EXPECT_FALSE(glIsEnabled(GL_LIGHT1));
+  EXPECT_TRUE(glIsEnabled(GL_LIGHT2));
+  // The light still bound follows its particle, now in slot 0.
+  LightSource followed;
+  ASSERT_TRUE(renderContext.lights.getLight(2, followed));
+  EXPECT_FLOAT_EQ(followed.colour.r, 1.5f * particleStore.particles[0].color.r);
+  EXPECT_GT(followed.colour.r, 0.0f);
 }
 
 TEST_F(RunningSaver, LaunchTimerRestartsFromZeroNotFromTheExcess) {

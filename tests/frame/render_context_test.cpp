@@ -61,15 +61,20 @@ TEST(RenderContext, InitSetsDefaultStateAndAFrustumThatIgnoresTheAspectRatio) {
   }
 }
 
-TEST(LightTable, HandsOutSlotsZeroToSevenAndRemoveSwitchesOffOnlyItsGlLight) {
+// The table is plain data: a removal only marks the slot, and the rendering
+// context switches off the OpenGL lights of the removed slots when it
+// applies the table.
+TEST(LightTable, HandsOutSlotsZeroToSevenAndRemovedSlotsSwitchOffOnlyTheirGlLights) {
   OffscreenGl gl(8, 8);
   ASSERT_TRUE(gl.ok());
-  LightTable table;
+  LightTable& table = renderContext.lights;
   for (int i = 0; i < 9; ++i) { // the ninth is refused with 9 and stored nowhere
     EXPECT_EQ(table.addLight(lightAt(static_cast<float>(i))), i < 8 ? i : 9) << "call " << i;
     glEnable(static_cast<GLenum>(GL_LIGHT0 + i % 8));
   }
   for (int removed : {0, 3, 7}) EXPECT_TRUE(table.removeLight(removed));
+  for (int i = 0; i < 8; ++i) EXPECT_TRUE(glIsEnabled(static_cast<GLenum>(GL_LIGHT0 + i)));
+  renderContext.applyLightChanges();
   for (int i = 0; i < 8; ++i) {
     const bool on = glIsEnabled(static_cast<GLenum>(GL_LIGHT0 + i)) == GL_TRUE;
     EXPECT_EQ(on, i != 0 && i != 3 && i != 7) << "light " << i;
@@ -83,6 +88,7 @@ TEST(LightTable, HandsOutSlotsZeroToSevenAndRemoveSwitchesOffOnlyItsGlLight) {
     EXPECT_FALSE(table.setLight(i, lightAt(99.0f)) || table.removeLight(i)) << "slot " << i;
     EXPECT_FLOAT_EQ(out.position.x, -7.0f) << "slot " << i;
   }
+  renderContext.applyLightChanges();
   EXPECT_TRUE(glIsEnabled(GL_LIGHT3));
   EXPECT_FALSE(table.slots[3].inUse || table.slots[8].inUse || table.slots[9].inUse);
   EXPECT_FLOAT_EQ(table.slots[3].position.x, 3.0f); // setLight wrote nothing

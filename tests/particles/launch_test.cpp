@@ -26,7 +26,7 @@ TEST_F(Launch, NinthShellHasNoLightUntilABurstFreesTheLowestSlot) {
   StoreWithLights s;
   const ShellDesign star = starDesign();
   ShellDesign shell = shellDesign(&star, nullptr, 1), early = shell;
-  shell.launchPosition = makeVec3(-3.0f, 0.0f, 7.0f);
+  shell.launchPosition = Vec3{-3.0f, 0.0f, 7.0f};
   shell.burstAgeMin = 0.1f;
   shell.lifetimeMin = 0.2f;
   early.burstAgeMax = 0.05f;

@@ -32,7 +32,8 @@ class LensFlare : public ::testing::Test {
 
   // The flare of a particle at eye coordinates q.
   void flare(Vec3 q, float scale, Color4 colour) {
-    drawLensFlare(q + camera.origin, camera, scale, glowTexture, ringTexture, colour);
+    drawLensFlare(q + camera.origin, camera, scale, glowTexture, ringTexture, colour,
+                  renderContext.textureTarget());
   }
 
   OffscreenGl gl{W, H};

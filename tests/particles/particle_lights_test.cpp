@@ -39,7 +39,7 @@ TEST_F(ParticleLights, LightsStartHighThenFollowTheirParticlesAcrossRemovalsAndB
   s->launchShell(&a);
   s->launchShell(&b);
   EXPECT_EQ(s->lightSlots[1].lightIndex, 2);
-  expectLight(s.table, 2, makeVec3(0.0f, 60.0f, 0.0f), s->particles[1], 2.0f, 0.2f);
+  expectLight(s.table, 2, Vec3{0.0f, 60.0f, 0.0f}, s->particles[1], 2.0f, 0.2f);
   for (int frame = 1; frame <= 3; ++frame) {
     SCOPED_TRACE(frame);
     s->update(0.1f);
@@ -74,10 +74,10 @@ TEST_F(ParticleLights, FlashLightStartsHighAndGoesWhenASpawnOverwritesItsOwner) 
   StoreWithLights s;
   const ShellDesign star = starDesign();
   fillStore(*s, star);
-  s->particles[LAST].color = makeColor4(0.5f, 0.25f, 1.0f, 1.0f);
+  s->particles[LAST].color = Color4{0.5f, 0.25f, 1.0f, 1.0f};
   s->attachLight(LAST);
   ASSERT_EQ(s->lightSlots[0].lightIndex, 0);
-  expectLight(s.table, 0, makeVec3(0.0f, 60.0f, 0.0f), s->particles[LAST], 2.0f, 0.08f);
+  expectLight(s.table, 0, Vec3{0.0f, 60.0f, 0.0f}, s->particles[LAST], 2.0f, 0.08f);
   s->spawnBurstChild(s->particles[0], &star);
   LightSource gone;
   EXPECT_FALSE(s.table.getLight(0, gone));

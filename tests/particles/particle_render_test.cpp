@@ -87,7 +87,7 @@ class ParticleRender : public ::testing::Test {
     return p;
   }
 
-  void draw() { drawParticles(*store, camera); }
+  void draw() { drawParticles(*store, camera, renderContext.textureTarget()); }
   Rgb at(Vec3 world) const { return render_test::pixelAtEye(gl, camera.toLocal(world)); }
 
   OffscreenGl gl{W, H};

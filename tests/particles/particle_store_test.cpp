@@ -133,14 +133,14 @@ TEST_F(ParticleStore_, OneStepColoursMovesAndSlowsByKind) {
     d.emitsSparks = row.kind == Emitter;
     d.twinkles = row.kind == Emitter || row.kind == Twinkler;
     placeParticle(*s, d).lifetime = 1e9f;
-    Particle& p = placeParticle(*s, d, 1.0f, makeVec3(2.0f, 4.0f, -6.0f));
+    Particle& p = placeParticle(*s, d, 1.0f, Vec3{2.0f, 4.0f, -6.0f});
     p.isSpark = row.kind == Spark;
     p.age = row.age;
     p.lifetime = row.lifetime;
     s->update(row.dt);
-    expectVec(makeVec3(p.color.r, p.color.g, p.color.b), row.colour);
+    expectVec(Vec3{p.color.r, p.color.g, p.color.b}, row.colour);
     expectVec(p.velocity, row.velocity);
-    expectVec(p.position, makeVec3(1.0f + 2 * row.dt, 4 * row.dt, -6 * row.dt));
+    expectVec(p.position, Vec3{1.0f + 2 * row.dt, 4 * row.dt, -6 * row.dt});
     EXPECT_EQ(p.age, row.age + row.dt);
   }
 }
@@ -163,7 +163,7 @@ TEST_F(ParticleStore_, ParentInLastSlotOfFullStoreSpawnsFromItsOwnValues) {
     for (ParticleStore* s : {&*roomy, &*full}) {
       if (s == &*full) fillStore(*s, star);
       s->count = s == &*full ? LAST : 0;
-      Particle& p = placeParticle(*s, d, 4.0f, makeVec3(1.0f, 6.0f, 0.5f));
+      Particle& p = placeParticle(*s, d, 4.0f, Vec3{1.0f, 6.0f, 0.5f});
       p.age = 0.95f;
       p.sparkTimer = 0.02f;
       p.burstCount = 3;

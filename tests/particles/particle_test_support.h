@@ -5,11 +5,7 @@
 
 #include <memory>
 
-#include "fireworks/shell_design.h"
-#include "frame/render_context.h"
-#include "math/random.h"
-#include "particles/particle_store.h"
-#include "settings/settings.h"
+#include "frame/program_objects.h"
 
 namespace starbloom {
 namespace testing_support {
@@ -32,8 +28,8 @@ inline ShellDesign starDesign() {
   d.angleMax = 0.5f;
   d.burstAgeMin = d.burstAgeMax = 100.0f;
   d.lifetimeMin = d.lifetimeMax = 10.0f;
-  d.startColor = makeColor4(1.0f, 0.5f, 0.25f, 1.0f);
-  d.endColor = makeColor4(0.0f, 0.5f, 1.0f, 1.0f);
+  d.startColor = Color4{1.0f, 0.5f, 0.25f, 1.0f};
+  d.endColor = Color4{0.0f, 0.5f, 1.0f, 1.0f};
   return d;
 }
 
@@ -41,7 +37,7 @@ inline ShellDesign starDesign() {
 inline ShellDesign shellDesign(const ShellDesign* child, const ShellDesign* flash, int children) {
   ShellDesign d = starDesign();
   d.bursts = true;
-  d.initialVelocity = makeVec3(0.0f, 15.0f, 0.0f);
+  d.initialVelocity = Vec3{0.0f, 15.0f, 0.0f};
   d.burstAgeMin = d.burstAgeMax = 1.0f;
   d.lifetimeMin = d.lifetimeMax = 2.0f;
   d.childCountMin = d.childCountMax = children;
@@ -52,11 +48,11 @@ inline ShellDesign shellDesign(const ShellDesign* child, const ShellDesign* flas
 
 // Appends a flying particle of design d at (x, 0, 0).
 inline Particle& placeParticle(ParticleStore& s, const ShellDesign& d, float x = 0.0f,
-                               Vec3 velocity = makeVec3(0.0f, 5.0f, 0.0f)) {
+                               Vec3 velocity = Vec3{0.0f, 5.0f, 0.0f}) {
   Particle& p = s.particles[s.count++];
   p = Particle{};
   p.active = true;
-  p.position = makeVec3(x, 0.0f, 0.0f);
+  p.position = Vec3{x, 0.0f, 0.0f};
   p.velocity = velocity;
   p.burstAge = d.burstAgeMax;
   p.lifetime = d.lifetimeMax;
@@ -76,23 +72,16 @@ inline void bindSlot(ParticleStore& s, int slot, std::int32_t i) {
   s.particles[i].hasLight = true;
 }
 
+// Fresh program objects, the ring built and the generator seeded; fresh
+// again afterwards.
 class ParticleFixture : public ::testing::Test {
  protected:
   void SetUp() override {
-    settings = Settings{};
-    seedRandom(1);
+    resetProgramObjects();
     buildRandomRing();
     seedRandom(4242);
-    ringCursor = 0;
   }
-  void TearDown() override {
-    settings = savedSettings;
-    randomState = savedState;
-    ringCursor = savedCursor;
-  }
-  Settings savedSettings = settings;
-  std::uint32_t savedState = randomState;
-  int savedCursor = ringCursor;
+  void TearDown() override { resetProgramObjects(); }
 };
 
 } // namespace testing_support

@@ -2,7 +2,7 @@
 // raises it, and the saver window shows an invisible pointer while it is
 // below zero. The window binding reads the counter when it updates its
 // cursor.
-#include "host/cursor.h"
+#include "frame/cursor.h"
 
 namespace starbloom {
 

@@ -1,6 +1,7 @@
 // Shell launch and particle lights: turns the shell record of a freshly
-// composed firework into the rising shell particle, and binds OpenGL lights
-// to rising shells and burst flashes so that the landscape is lit by them.
+// composed firework into the rising shell particle, and binds lights of the
+// shared light table to rising shells and burst flashes so that the
+// landscape is lit by them.
 //
 // A launch costs three draws of the generator and a scan of the eight light
 // slots; nothing is allocated. The light bound here holds its first position
@@ -51,7 +52,8 @@ bool bindLight(ParticleStore& store, std::int32_t i, const LightSource& light) {
     LightSlot& slot = store.lightSlots[s];
     if (slot.inUse) continue;
     slot.inUse = true;
-    slot.lightIndex = store.lightTable().addLight(light);
+    // Without a table the slot holds the table's "no light" index.
+    slot.lightIndex = store.lights != nullptr ? store.lights->addLight(light) : NO_LIGHT_SLOT;
     slot.particleIndex = i;
     return true;
   }
