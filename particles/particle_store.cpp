@@ -20,6 +20,11 @@
 // spawn, and afterwards the slot is treated like a removal: the parent is
 // gone, and the particle now in the slot (its last child) is updated next.
 //
+// Drag can at most stop a particle: the share of velocity kept over a step,
+// 1 - dt * rate, is held within 0..1, so a huge air resistance or a long
+// frame gap stops a particle instead of flinging it back, and a negative one
+// never speeds it up.
+//
 // Cost per particle and frame: a dozen multiply-adds, one division, a sine
 // for twinkling stars only; no allocation.
 #include "particles/particle_store.h"
@@ -45,6 +50,14 @@ constexpr int MAX_SPARKS_PER_STEP = MAX_PARTICLES;
 std::int32_t drawChildCount(const ShellDesign& d) {
   return d.childCountMin +
          static_cast<std::int32_t>(unitDraw() * static_cast<float>(d.childCountMax - d.childCountMin));
+}
+
+// Share of the velocity kept over a step with drag factor k = dt * rate.
+float velocityKept(float k) {
+  const float kept = 1.0f - k;
+  if (kept < 0.0f) return 0.0f;
+  if (kept > 1.0f) return 1.0f;
+  return kept;
 }
 
 } // namespace
@@ -139,8 +152,8 @@ void ParticleStore::removeParticle(std::int32_t i) {
 void ParticleStore::update(float dt) {
   frameTime = dt;
   const float airRate = static_cast<float>(settings.airreg) * 0.1f;
-  const float shellKeep = 1.0f - dt * SHELL_DRAG; // velocity kept per step
-  const float starKeep = 1.0f - dt * airRate;
+  const float shellKeep = velocityKept(dt * SHELL_DRAG);
+  const float starKeep = velocityKept(dt * airRate);
   const bool flashEffect = settings.flash_effect;
 
   std::int32_t i = 0;

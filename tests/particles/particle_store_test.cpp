@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <climits>
+#include <cmath>
+
 #include "particle_test_support.h"
 
 namespace starbloom {
@@ -142,6 +145,56 @@ TEST_F(ParticleStore_, OneStepColoursMovesAndSlowsByKind) {
     expectVec(p.velocity, row.velocity);
     expectVec(p.position, Vec3{1.0f + 2 * row.dt, 4 * row.dt, -6 * row.dt});
     EXPECT_EQ(p.age, row.age + row.dt);
+  }
+}
+
+// Drag can at most stop a particle: a star keeps none of its velocity when
+// dt * airreg / 10 passes 1, a shell when dt * 0.9 does (a long frame gap),
+// and a negative air resistance never speeds one up.
+TEST_F(ParticleStore_, DragAtMostStopsAParticle) {
+  const struct { int airreg; float dt; bool shell; Vec3 velocity; } rows[] = {
+      {100, 0.1f, false, {0, 0, 0}},          {2000, 0.1f, false, {0, 0, 0}},
+      {INT_MAX, 0.01f, false, {0, 0, 0}},     {9, 2.0f, true, {0, 0, 0}},
+      {-50, 0.1f, false, {2, 3, -6}},         {INT_MIN, 0.1f, false, {2, 3, -6}},
+      {99, 0.1f, false, {0.02f, 0.03f, -0.06f}}, // 1 - 0.99 of it stays
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(::testing::Message() << row.airreg << " dt " << row.dt);
+    settings.airreg = row.airreg;
+    StoreWithLights s;
+    ShellDesign d = starDesign();
+    d.gravity = 10.0f;
+    d.childCountMin = row.shell ? 3 : 0;
+    Particle& p = placeParticle(*s, d, 0.0f, Vec3{2.0f, 3.0f + 10.0f * row.dt, -6.0f});
+    p.lifetime = 1e9f;
+    s->update(row.dt);
+    expectVec(p.velocity, row.velocity);
+  }
+}
+
+// Whatever the stored air resistance, an hour-long gap included, every
+// position and velocity stays finite through shells, bursts and sparks.
+TEST_F(ParticleStore_, PositionsStayFiniteForAnyAirResistance) {
+  for (const int airreg : {INT_MAX, 2000, -1, -2000, INT_MIN}) {
+    SCOPED_TRACE(airreg);
+    settings.airreg = airreg;
+    settings.detail = 3;
+    settings.flash_effect = true;
+    StoreWithLights s;
+    for (int frame = 0; frame < 600; ++frame) {
+      if (frame % 20 == 0) {
+        designNextShell();
+        s->launchShell(&shellTable[designCursor]);
+      }
+      s->update(frame == 300 ? 3600.0f : 1.0f / 30.0f);
+      for (std::int32_t i = 0; i < s->count; ++i) {
+        const Particle& p = s->particles[i];
+        for (const float v : {p.position.x, p.position.y, p.position.z, p.velocity.x, p.velocity.y,
+                              p.velocity.z}) {
+          ASSERT_TRUE(std::isfinite(v)) << "frame " << frame << " particle " << i;
+        }
+      }
+    }
   }
 }
 
