@@ -6,8 +6,8 @@
 // filling the saver window, and binds a direct-rendering context to it.
 //
 // The child selects no input, so keys, buttons and motion reach the saver
-// window as before, and it has no cursor of its own, so it shows the saver
-// window's. Failures are reported the way the saver always has: no visual is
+// window, and it has no cursor of its own, so it shows the saver window's.
+// Failures are reported in modal message boxes: no visual is
 // "ChoosePixelFormat sippai", a child window that cannot be made is
 // "SetPixelFormat sippai", both under the caption "ERROR", and creation goes
 // on as far as it can. Every later call tolerates a missing display, window

@@ -70,7 +70,7 @@ TEST_F(WindowSurface, PresentsFramesInAChildThatFillsTheSaverWindowAndTakesNoInp
   for (int bits : {16, 24, 32}) {
     SCOPED_TRACE(testing::Message() << bits << " bits");
     GlSurface surface;
-    EXPECT_TRUE(surface.create(saver, WIDTH, HEIGHT, bits));
+    surface.create(saver, WIDTH, HEIGHT, bits);
     ASSERT_TRUE(surface.isCurrent());
     ASSERT_EQ(childCount(), 1);
     XWindowAttributes child{};
@@ -134,7 +134,7 @@ TEST_F(WindowSurface, FailuresShowOneMessageBoxAndDrawingGoesOn) {
     setenv("DISPLAY", c.noServer ? NO_SERVER : displayName.c_str(), 1);
     testing::internal::CaptureStderr();
     RenderContext context;
-    EXPECT_TRUE(context.init(c.noServer ? saver : 0x7fffffff, WIDTH, HEIGHT, 24));
+    context.init(c.noServer ? saver : 0x7fffffff, WIDTH, HEIGHT, 24);
     EXPECT_FALSE(context.surface.isCurrent());
     frameClock.overlayDue = true;
     for (int frame = 0; frame < 3; ++frame) {

@@ -19,43 +19,88 @@ LightSource lightAt(float x) {
   return s;
 }
 
-// Texture parameters and the texture environment have getters of their own.
-void readState(GLenum name, GLfloat* out) {
-  if (name == GL_TEXTURE_ENV_MODE) return glGetTexEnvfv(GL_TEXTURE_ENV, name, out);
-  if (name >= GL_TEXTURE_MAG_FILTER && name <= GL_TEXTURE_WRAP_T) {
-    return glGetTexParameterfv(GL_TEXTURE_2D, name, out);
-  }
-  glGetFloatv(name, out);
+// An eye-space rectangle at depth z (z < 0) from (x0, y0) to (x1, y1) in
+// units of the view's half-size at that depth, with texture coordinates 0..2.
+void eyeQuad(float x0, float y0, float x1, float y1, float z) {
+  const float w = -z * 0.4f;
+  const float h = -z * 0.3f;
+  glBegin(GL_QUADS);
+    glTexCoord2f(0.0f, 0.0f);
+    glVertex3f(x0 * w, y0 * h, z);
+    glTexCoord2f(2.0f, 0.0f);
+    glVertex3f(x1 * w, y0 * h, z);
+    glTexCoord2f(2.0f, 2.0f);
+    glVertex3f(x1 * w, y1 * h, z);
+    glTexCoord2f(0.0f, 2.0f);
+    glVertex3f(x0 * w, y1 * h, z);
+  glEnd();
 }
 
-TEST(RenderContext, InitSetsDefaultStateAndAFrustumThatIgnoresTheAspectRatio) {
-  // glFrustum(-0.4, 0.4, -0.3, 0.3, 1, 400) by columns, whatever the size.
-  const double frustum[16] = {2.5, 0, 0, 0, 0, 1 / 0.3, 0, 0,
-                              0, 0, -401.0 / 399, -1, 0, 0, -800.0 / 399, 0};
-  // Values not listed are 0, also for states with fewer than four.
-  const struct { GLenum name; GLfloat value[4]; } states[] = {
-      {GL_MATRIX_MODE, {GL_MODELVIEW}}, {GL_SHADE_MODEL, {GL_SMOOTH}}, {GL_DEPTH_TEST, {1}},
-      {GL_DEPTH_FUNC, {GL_LEQUAL}}, {GL_LIGHTING, {1}}, {GL_UNPACK_ALIGNMENT, {1}},
-      {GL_TEXTURE_WRAP_S, {GL_REPEAT}}, {GL_TEXTURE_WRAP_T, {GL_REPEAT}},
-      {GL_TEXTURE_MAG_FILTER, {GL_NEAREST}}, {GL_TEXTURE_MIN_FILTER, {GL_NEAREST}},
-      {GL_TEXTURE_ENV_MODE, {GL_MODULATE}}, {GL_COLOR_CLEAR_VALUE, {0.3f, 0, 0.8f, 1}},
-      {GL_ACCUM_CLEAR_VALUE, {0, 0, 0, 0}}, {GL_FOG, {1}}, {GL_FOG_MODE, {GL_LINEAR}},
-      {GL_FOG_COLOR, {0.3f, 0, 0.8f, 1}}, {GL_FOG_START, {20}}, {GL_FOG_END, {200}}};
-  using Floats = std::vector<GLfloat>;
-  for (const Floats& viewport : {Floats{0, 0, 200, 100}, Floats{0, 0, 40, 90}}) {
-    OffscreenGl gl(static_cast<int>(viewport[2]), static_cast<int>(viewport[3]));
+void expectPixel(const OffscreenGl& gl, int x, int y, Rgb want, const char* what) {
+  const Rgb got = gl.pixel(x, y);
+  EXPECT_NEAR(got.r, want.r, 2) << what << " at " << x << "," << y;
+  EXPECT_NEAR(got.g, want.g, 2) << what << " at " << x << "," << y;
+  EXPECT_NEAR(got.b, want.b, 2) << what << " at " << x << "," << y;
+}
+
+// What a new context's default state does to a picture, for two window
+// shapes: the fixed frustum maps 0.8 x 0.6 at unit distance onto the whole
+// surface whatever its aspect; the clear colour is violet; lighting is on,
+// so a white quad without lights shows only the global ambient; linear
+// violet fog from 20 to 200 fades a quad at 110 halfway; depth testing with
+// less-or-equal lets a second quad at the same depth replace the first and
+// hides one behind; textures repeat, are magnified by nearest texels, read
+// byte-packed rows and modulate the colour.
+TEST(RenderContext, DefaultStateAndFixedFrustumShapeThePicture) {
+  for (const int shape : {0, 1}) {
+    const int w = shape == 0 ? 200 : 40;
+    const int h = shape == 0 ? 100 : 96;
+    SCOPED_TRACE(w);
+    OffscreenGl gl(w, h);
     ASSERT_TRUE(gl.ok());
-    GLfloat projection[16], got[4];
-    glGetFloatv(GL_PROJECTION_MATRIX, projection);
-    glGetFloatv(GL_VIEWPORT, got);
-    EXPECT_EQ(Floats(got, got + 4), viewport);
-    for (int i = 0; i < 16; ++i) {
-      EXPECT_NEAR(projection[i], frustum[i], 1e-6) << "element " << i << ", width " << viewport[2];
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    const Rgb violet{77, 0, 204};
+
+    // Lower left quarter (top-left pixel origin: x < w/2, y > h/2), lit.
+    glColor3f(1.0f, 1.0f, 1.0f);
+    eyeQuad(-1.0f, -1.0f, 0.0f, 0.0f, -10.0f);
+    expectPixel(gl, 0, h - 1, {10, 10, 10}, "lit corner");
+    expectPixel(gl, w / 2 - 2, h / 2 + 2, {10, 10, 10}, "lit, by the centre");
+    expectPixel(gl, w / 2 + 2, h / 2 - 2, violet, "cleared, by the centre");
+    expectPixel(gl, w - 1, 0, violet, "cleared corner");
+
+    // Upper right quarter, unlit, halfway into the fog.
+    glDisable(GL_LIGHTING);
+    eyeQuad(0.0f, 0.0f, 1.0f, 1.0f, -110.0f);
+    expectPixel(gl, 3 * w / 4, h / 4, {166, 128, 230}, "fogged");
+
+    // Lower right quarter: red, then green at the same depth, then blue behind.
+    glDisable(GL_FOG);
+    for (const Rgb c : {Rgb{255, 0, 0}, Rgb{0, 255, 0}}) {
+      glColor3ub(static_cast<GLubyte>(c.r), static_cast<GLubyte>(c.g), 0);
+      eyeQuad(0.0f, -1.0f, 1.0f, 0.0f, -50.0f);
     }
-    for (const auto& s : states) {
-      GLfloat value[4] = {};
-      readState(s.name, value);
-      for (int i = 0; i < 4; ++i) EXPECT_FLOAT_EQ(value[i], s.value[i]) << std::hex << s.name;
+    glColor3f(0.0f, 0.0f, 1.0f);
+    eyeQuad(0.0f, -1.0f, 1.0f, 0.0f, -60.0f);
+    expectPixel(gl, 3 * w / 4, 3 * h / 4, {0, 255, 0}, "same depth, drawn last");
+
+    // Upper left quarter: a 2 x 2 checker in 6-byte rows, repeated twice each
+    // way, so 4 x 4 cells; a pixel one fifth into a cell is still its texel.
+    const GLubyte checker[12] = {0, 0, 0, 255, 255, 255, 255, 255, 255, 0, 0, 0};
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, 2, 2, 0, GL_RGB, GL_UNSIGNED_BYTE, checker);
+    glEnable(GL_TEXTURE_2D);
+    glColor3f(1.0f, 0.5f, 1.0f);
+    eyeQuad(-1.0f, 0.0f, 0.0f, 1.0f, -10.0f);
+    glDisable(GL_TEXTURE_2D);
+    const float cellW = static_cast<float>(w) / 8.0f;
+    const float cellH = static_cast<float>(h) / 8.0f;
+    for (int i = 0; i < 4; ++i) {
+      for (int j = 0; j < 4; ++j) {
+        const bool white = (i + j) % 2 == 1; // texel (0, 0) is black
+        const int x = static_cast<int>((static_cast<float>(i) + 0.2f) * cellW);
+        const int y = static_cast<int>(static_cast<float>(h) / 2.0f - (static_cast<float>(j) + 0.2f) * cellH);
+        expectPixel(gl, x, y, white ? Rgb{255, 128, 255} : Rgb{0, 0, 0}, "texel");
+      }
     }
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
   }

@@ -132,7 +132,7 @@ TEST(BindTexture, UploadsEachTextureOnceAndSetsEnableAndFiltersOnEveryBind) {
   unused.loadBitmapResource(RING_BITMAP);
   GlSurface& surface = renderContext.surface;
   const int before = surface.textureCount;
-  EXPECT_TRUE(bindTexture(surface.textureCount, true, positions, true));
+  bindTexture(surface.textureCount, true, positions, true);
   const unsigned int positionsName = positions.glName;
   EXPECT_EQ(surface.textureCount, before + 1);
   EXPECT_EQ(glValue(GL_TEXTURE_WRAP_S), GL_REPEAT);
@@ -151,7 +151,7 @@ TEST(BindTexture, UploadsEachTextureOnceAndSetsEnableAndFiltersOnEveryBind) {
   GLint bound = glValue(GL_TEXTURE_BINDING_2D);
   for (const auto& c : cases) {
     Texture& t = c.useGround ? ground : c.enable ? positions : unused;
-    EXPECT_TRUE(bindTexture(surface.textureCount, c.enable, t, c.linear));
+    bindTexture(surface.textureCount, c.enable, t, c.linear);
     if (c.enable) bound = static_cast<GLint>(t.glName);
     const GLint filter = c.linear ? GL_LINEAR : GL_NEAREST;
     EXPECT_EQ(glIsEnabled(GL_TEXTURE_2D), c.enable ? GL_TRUE : GL_FALSE);
@@ -187,7 +187,7 @@ TEST(BindTexture, TextureWithoutPixelsIsNeverUploaded) {
     if (source == 4) t.loadPicture(junk, 0, 4);
     EXPECT_TRUE(t.pixels.empty()) << source;
     glEnable(GL_TEXTURE_2D);
-    EXPECT_TRUE(bindTexture(renderContext.surface.textureCount, true, t, true));
+    bindTexture(renderContext.surface.textureCount, true, t, true);
     EXPECT_FALSE(t.uploaded) << source;
     EXPECT_EQ(glIsEnabled(GL_TEXTURE_2D), GL_FALSE) << source;
     EXPECT_EQ(glValue(GL_TEXTURE_BINDING_2D), 0);
