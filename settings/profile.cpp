@@ -336,8 +336,11 @@ bool profileWriteFile(const char* path, const std::string& text) {
 
   mode_t mode = 0;
   if (stat(target.c_str(), &st) == 0) {
-    // A file the user made read-only stays as it is, although the rename could replace it.
-    if (!S_ISREG(st.st_mode) || access(target.c_str(), W_OK) != 0) return false;
+    // A file the user made read-only stays as it is, although the rename could
+    // replace it. access() lets root write anything, so a file with no write
+    // bit at all is refused by its mode, for every user.
+    const bool readOnly = (st.st_mode & 0222) == 0 || access(target.c_str(), W_OK) != 0;
+    if (!S_ISREG(st.st_mode) || readOnly) return false;
     mode = st.st_mode & 07777;
   } else if (errno == ENOENT) {
     mode = newFileMode();

@@ -99,6 +99,24 @@ TEST_F(ProfileWrite, CreatesMissingFoldersFollowsLinksAndKeepsTheMode) {
   EXPECT_EQ(st.st_mode & 07777, 0640u);
 }
 
+// Root passes every permission check, so only the mode bits can keep a file read-only for it.
+TEST_F(ProfileWrite, FileWithoutWriteBitsStaysAsItIsForEveryUser) {
+  const struct { mode_t mode; bool written; } cases[] = {
+      {0444, false}, {0400, false}, {0555, false}, {0000, false}, {0600, true}, {0644, true},
+  };
+  ASSERT_EQ(symlink(path.c_str(), (dir + "/link.ini").c_str()), 0);
+  for (const auto& c : cases) {
+    for (const std::string& p : {path, dir + "/link.ini"}) {
+      ASSERT_TRUE(writeBytes(path, "[param]\nk=1\n"));
+      ASSERT_EQ(chmod(path.c_str(), c.mode), 0);
+      EXPECT_EQ(profileWriteString(p.c_str(), "param", "k", "2"), c.written) << std::oct << c.mode << " " << p;
+      ASSERT_EQ(chmod(path.c_str(), 0600), 0); // readable again, for the checks and the next case
+      EXPECT_EQ(readBytes(path), c.written ? "[param]\nk=2\n" : "[param]\nk=1\n") << std::oct << c.mode;
+      EXPECT_EQ(folderEntries(dir), (Names{"link.ini", "p.ini"}));
+    }
+  }
+}
+
 TEST_F(ProfileWrite, FailureReturnsFalseAndLeavesTheOldFileAndNoTemporaryFile) {
   const std::string old = "; keep me\n[param]\nk=1\n" + std::string(4096, 'z') + "\n";
   ASSERT_TRUE(writeBytes(path, old));
