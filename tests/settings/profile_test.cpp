@@ -107,11 +107,12 @@ TEST_F(ProfileWrite, FileWithoutWriteBitsStaysAsItIsForEveryUser) {
   ASSERT_EQ(symlink(path.c_str(), (dir + "/link.ini").c_str()), 0);
   for (const auto& c : cases) {
     for (const std::string& p : {path, dir + "/link.ini"}) {
+      SCOPED_TRACE(::testing::Message() << std::oct << c.mode << ' ' << p);
       ASSERT_TRUE(writeBytes(path, "[param]\nk=1\n"));
       ASSERT_EQ(chmod(path.c_str(), c.mode), 0);
-      EXPECT_EQ(profileWriteString(p.c_str(), "param", "k", "2"), c.written) << std::oct << c.mode << " " << p;
+      EXPECT_EQ(profileWriteString(p.c_str(), "param", "k", "2"), c.written);
       ASSERT_EQ(chmod(path.c_str(), 0600), 0); // readable again, for the checks and the next case
-      EXPECT_EQ(readBytes(path), c.written ? "[param]\nk=2\n" : "[param]\nk=1\n") << std::oct << c.mode;
+      EXPECT_EQ(readBytes(path), c.written ? "[param]\nk=2\n" : "[param]\nk=1\n");
       EXPECT_EQ(folderEntries(dir), (Names{"link.ini", "p.ini"}));
     }
   }
