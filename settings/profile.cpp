@@ -11,6 +11,15 @@
 // in the same folder, is flushed with fsync and renamed over the old file, so
 // a reader sees either the old file or the new one, never a mixture, and a
 // failure at any step leaves the old file as it was.
+//
+// A write killed before its rename leaves its temporary file behind, so each
+// write first removes such leftovers: files in the target's folder named
+// exactly like its temporaries ("." + name + "." + six characters of
+// mkstemp), regular, ours and with one link. A live write holds an flock on
+// its temporary until the rename is done, and a leftover is removed only
+// while the remover holds that lock itself, so a concurrent write is never
+// disturbed. The writer checks, once locked, that its name still leads to
+// its file: a remover may have taken the unlocked file in that first instant.
 #include "settings/profile.h"
 
 #include <cerrno>
@@ -19,7 +28,9 @@
 #include <cstdlib>
 #include <cstring>
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -220,6 +231,68 @@ void syncFolder(const std::string& folder) {
   close(fd);
 }
 
+// "." + base + "." + six characters from mkstemp's alphabet, and nothing else.
+bool isTemporaryName(const char* name, const std::string& base) {
+  const std::size_t length = std::strlen(name);
+  if (length != base.size() + 8 || name[0] != '.' || name[base.size() + 1] != '.') return false;
+  if (base.compare(0, base.size(), name + 1, base.size()) != 0) return false;
+  for (std::size_t i = base.size() + 2; i < length; ++i) {
+    const char c = name[i];
+    if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'))) return false;
+  }
+  return true;
+}
+
+bool sameFile(const struct stat& a, const struct stat& b) {
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+bool ownLoneFile(const struct stat& st) {
+  return S_ISREG(st.st_mode) && st.st_uid == geteuid() && st.st_nlink == 1;
+}
+
+// Checked before the open, so that no device, FIFO or link is ever opened,
+// and again on the open file, which is what the lock belongs to.
+void removeIfLeftOver(int folderFd, const char* name) {
+  struct stat named, held;
+  if (fstatat(folderFd, name, &named, AT_SYMLINK_NOFOLLOW) != 0 || !ownLoneFile(named)) return;
+  const int fd = openat(folderFd, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return;
+  const bool leftOver = fstat(fd, &held) == 0 && sameFile(held, named) && ownLoneFile(held) &&
+                        flock(fd, LOCK_EX | LOCK_NB) == 0 &&
+                        fstatat(folderFd, name, &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+                        sameFile(held, named);
+  if (leftOver) unlinkat(folderFd, name, 0);
+  close(fd);
+}
+
+void removeLeftOverTemporaries(const std::string& folder, const std::string& base) {
+  DIR* entries = opendir(folder.c_str());
+  if (!entries) return;
+  while (const dirent* entry = readdir(entries)) {
+    if (isTemporaryName(entry->d_name, base)) removeIfLeftOver(dirfd(entries), entry->d_name);
+  }
+  closedir(entries);
+}
+
+// Makes a temporary file from pattern and locks it; returns its descriptor
+// and its name in temp, or -1. A file system without flock leaves it
+// unlocked, which is safe: no remover can lock a leftover there either.
+int makeLockedTemporary(const std::string& pattern, std::string& temp) {
+  constexpr int ATTEMPTS = 8; // each retry means a remover took the file in its first instant
+  for (int attempt = 0; attempt < ATTEMPTS; ++attempt) {
+    temp = pattern;
+    const int fd = mkostemp(&temp[0], O_CLOEXEC);
+    if (fd < 0) return -1;
+    while (flock(fd, LOCK_EX) != 0 && errno == EINTR) {
+    }
+    struct stat held, named;
+    if (fstat(fd, &held) == 0 && lstat(temp.c_str(), &named) == 0 && sameFile(held, named)) return fd;
+    close(fd); // the name is no longer ours to remove
+  }
+  return -1;
+}
+
 } // namespace
 
 ProfileInt parseProfileInt(const char* text, std::size_t length) {
@@ -336,8 +409,11 @@ bool profileWriteFile(const char* path, const std::string& text) {
 
   mode_t mode = 0;
   if (stat(target.c_str(), &st) == 0) {
-    // A file the user made read-only stays as it is, although the rename could replace it.
-    if (!S_ISREG(st.st_mode) || access(target.c_str(), W_OK) != 0) return false;
+    // A file the user made read-only stays as it is, although the rename could
+    // replace it. access() lets root write anything, so a file with no write
+    // bit at all is refused by its mode, for every user.
+    const bool readOnly = (st.st_mode & 0222) == 0 || access(target.c_str(), W_OK) != 0;
+    if (!S_ISREG(st.st_mode) || readOnly) return false;
     mode = st.st_mode & 07777;
   } else if (errno == ENOENT) {
     mode = newFileMode();
@@ -345,16 +421,17 @@ bool profileWriteFile(const char* path, const std::string& text) {
     return false;
   }
 
-  std::string temp = folder + "/." + base + ".XXXXXX";
-  const int fd = mkstemp(&temp[0]);
+  removeLeftOverTemporaries(folder, base);
+  std::string temp;
+  const int fd = makeLockedTemporary(folder + "/." + base + ".XXXXXX", temp);
   if (fd < 0) return false;
   bool ok = writeAll(fd, text) && fchmod(fd, mode) == 0 && fsync(fd) == 0;
-  ok = close(fd) == 0 && ok;
   ok = ok && rename(temp.c_str(), target.c_str()) == 0;
-  if (!ok) {
-    unlink(temp.c_str());
-    return false;
-  }
+  if (!ok) unlink(temp.c_str());
+  // The lock ends here, once the file has its final name. The data is on
+  // disk already, so the close has nothing left to report.
+  close(fd);
+  if (!ok) return false;
   syncFolder(folder);
   return true;
 }

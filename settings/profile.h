@@ -54,8 +54,12 @@ bool profileSetInText(std::string& text, const char* section, const char* key, c
 // Replaces the file at path with text: creates the folder and its parents
 // (mode 0700) when missing, writes a temporary file beside the target,
 // flushes it to disk and renames it over the target. A symbolic link at path
-// is followed so that the link itself survives. On any failure returns false,
-// removes the temporary file and leaves the old file untouched.
+// is followed so that the link itself survives. A file without write
+// permission for the caller, or with no write bit at all (even for root), is
+// refused. On any failure returns false, removes the temporary file and
+// leaves the old file untouched. Temporary files that earlier writes left
+// behind when they were killed are removed first; those of writes still
+// running are not.
 bool profileWriteFile(const char* path, const std::string& text);
 
 // One write: load, set, replace. Fails without touching anything when the

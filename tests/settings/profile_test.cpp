@@ -3,9 +3,14 @@
 #include <climits>
 #include <csignal>
 #include <cstdint>
+#include <string>
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "settings/profile.h"
 #include "temp_folder.h"
@@ -97,6 +102,89 @@ TEST_F(ProfileWrite, CreatesMissingFoldersFollowsLinksAndKeepsTheMode) {
   EXPECT_EQ(readBytes(path), "[param]\nk=5\n"); // the link's target, not a file in the link's place
   ASSERT_EQ(stat(path.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 07777, 0640u);
+}
+
+// Root passes every permission check, so only the mode bits can keep a file read-only for it.
+TEST_F(ProfileWrite, FileWithoutWriteBitsStaysAsItIsForEveryUser) {
+  const struct { mode_t mode; bool written; } cases[] = {
+      {0444, false}, {0400, false}, {0555, false}, {0000, false}, {0600, true}, {0644, true},
+  };
+  ASSERT_EQ(symlink(path.c_str(), (dir + "/link.ini").c_str()), 0);
+  for (const auto& c : cases) {
+    for (const std::string& p : {path, dir + "/link.ini"}) {
+      SCOPED_TRACE(::testing::Message() << std::oct << c.mode << ' ' << p);
+      ASSERT_TRUE(writeBytes(path, "[param]\nk=1\n"));
+      ASSERT_EQ(chmod(path.c_str(), c.mode), 0);
+      EXPECT_EQ(profileWriteString(p.c_str(), "param", "k", "2"), c.written);
+      ASSERT_EQ(chmod(path.c_str(), 0600), 0); // readable again, for the checks and the next case
+      EXPECT_EQ(readBytes(path), c.written ? "[param]\nk=2\n" : "[param]\nk=1\n");
+      EXPECT_EQ(folderEntries(dir), (Names{"link.ini", "p.ini"}));
+    }
+  }
+}
+
+// Only leftovers of this file's killed writes go: an exact temporary name on a
+// regular file of ours, with one link, that no live write holds locked.
+TEST_F(ProfileWrite, RemovesTemporariesOfKilledWritesAndNothingElse) {
+  enum Kind { File, Locked, HardLinked, Link, Folder, Fifo, Foreign };
+  const struct { const char* name; Kind kind; bool removed; } cases[] = {
+      {".p.ini.a1B2c3", File, true}, {".p.ini.ZZZZZZ", File, true}, {".p.ini.abcde", File, false},
+      {".p.ini.abcdefg", File, false}, {"p.ini.abcdef", File, false}, {".p.ini.ab-de_", File, false},
+      {".q.ini.abcdef", File, false}, {".p.ini.live00", Locked, false}, {".p.ini.linked", HardLinked, false},
+      {".p.ini.symlnk", Link, false}, {".p.ini.folder", Folder, false}, {".p.ini.fifo00", Fifo, false},
+      {".p.ini.others", Foreign, false},
+  };
+  ASSERT_TRUE(writeBytes(dir + "/target", "target"));
+  Names kept{"p.ini", "target", "hard"};
+  int liveWrite = -1;
+  for (const auto& c : cases) {
+    const std::string p = dir + "/" + c.name;
+    if (c.kind == Foreign && geteuid() != 0) continue; // only root can give a file away
+    if (!c.removed) kept.insert(c.name);
+    switch (c.kind) {
+      case Folder: ASSERT_EQ(mkdir(p.c_str(), 0700), 0); continue;
+      case Fifo: ASSERT_EQ(mkfifo(p.c_str(), 0600), 0); continue;
+      case Link: ASSERT_EQ(symlink((dir + "/target").c_str(), p.c_str()), 0); continue;
+      default: ASSERT_TRUE(writeBytes(p, c.name));
+    }
+    if (c.kind == HardLinked) {
+      ASSERT_EQ(link(p.c_str(), (dir + "/hard").c_str()), 0);
+    } else if (c.kind == Foreign) {
+      ASSERT_EQ(chown(p.c_str(), 65534, 65534), 0);
+    } else if (c.kind == Locked) {
+      liveWrite = open(p.c_str(), O_RDONLY); // an open file of its own: the locks conflict
+      ASSERT_EQ(flock(liveWrite, LOCK_EX), 0);
+    }
+  }
+  EXPECT_TRUE(profileWriteString(path.c_str(), "param", "k", "1"));
+  EXPECT_EQ(folderEntries(dir), kept);
+  EXPECT_EQ(readBytes(dir + "/target"), "target");
+  close(liveWrite);
+}
+
+// Writers killed at random moments, each while another write runs alongside,
+// leave the old file or the new one whole; the next write leaves no temporary.
+TEST_F(ProfileWrite, KilledWritesLeaveAWholeFileAndTheNextWriteNoTemporaries) {
+  const std::string a(4096, 'a'), b(4096, 'b');
+  const std::string delays = garbage(50, 9);
+  for (const char delay : delays) {
+    const pid_t writer = fork();
+    ASSERT_GE(writer, 0);
+    if (writer == 0) {
+      for (int n = 0; n < 100000; ++n) {
+        profileWriteString(path.c_str(), "param", "k", (n % 2 ? a : b).c_str());
+      }
+      _exit(0);
+    }
+    EXPECT_TRUE(profileWriteString(path.c_str(), "param", "k", a.c_str())); // neither takes the other's file
+    usleep(static_cast<unsigned char>(delay) * 10u);
+    kill(writer, SIGKILL);
+    waitpid(writer, nullptr, 0);
+    const std::string now = readBytes(path);
+    EXPECT_TRUE(now == "[param]\nk=" + a + "\n" || now == "[param]\nk=" + b + "\n") << now.size();
+  }
+  EXPECT_TRUE(profileWriteString(path.c_str(), "param", "k", "1"));
+  EXPECT_EQ(folderEntries(dir), Names{"p.ini"});
 }
 
 TEST_F(ProfileWrite, FailureReturnsFalseAndLeavesTheOldFileAndNoTemporaryFile) {
