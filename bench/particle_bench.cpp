@@ -12,7 +12,7 @@
 #include <memory>
 
 #include "fireworks/shell_design.h"
-#include "frame/render_context.h"
+#include "scene/light_table.h"
 #include "math/random.h"
 #include "particles/particle_store.h"
 #include "settings/settings.h"

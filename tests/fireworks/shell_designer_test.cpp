@@ -5,9 +5,7 @@
 #include <utility>
 #include <vector>
 
-#include "fireworks/shell_design.h"
-#include "math/random.h"
-#include "settings/settings.h"
+#include "frame/program_objects.h"
 
 namespace starbloom {
 namespace {
@@ -31,15 +29,10 @@ Observed observe(int i) {
 class ShellDesigner : public ::testing::Test {
  protected:
   void SetUp() override {
-    settings = Settings{};
-    designCursor = 0;
+    resetProgramObjects();
     seedRandom(20240611u);
   }
-  void TearDown() override {
-    settings = savedSettings;
-    designCursor = savedCursor;
-    randomState = savedState;
-  }
+  void TearDown() override { resetProgramObjects(); }
   // Runs n designs and hands each one's index and kind to check.
   template <typename Check>
   void design(int n, Check check) {
@@ -48,9 +41,6 @@ class ShellDesigner : public ::testing::Test {
       check(designCursor, observe(designCursor));
     }
   }
-  Settings savedSettings = settings;
-  int savedCursor = designCursor;
-  std::uint32_t savedState = randomState;
 };
 
 TEST_F(ShellDesigner, CursorRunsFromOneToFortyNineThenZero) {
