@@ -40,7 +40,7 @@ int programMain(int argc, char** argv) {
       std::fputs(usageText(), stdout);
       return 0;
     case LaunchMode::Version:
-      std::puts("Starbloom 1.60");
+      std::puts("Starbloom " STARBLOOM_VERSION);
       std::puts("Firework screen saver (OpenGL)");
       return 0;
     case LaunchMode::Render:

@@ -98,7 +98,7 @@ TEST_F(RenderCli, BadArgumentsFailWithOneLineAndLeaveNoPicture) {
   // Nothing temporary is left in the folder either.
   const Result listing = runProgram("--version", dir);
   EXPECT_EQ(listing.status, 0);
-  EXPECT_NE(listing.output.find("Starbloom 1.60"), std::string::npos);
+  EXPECT_NE(listing.output.find("Starbloom " STARBLOOM_VERSION "\n"), std::string::npos);
   EXPECT_NE(listing.output.find("Firework screen saver (OpenGL)"), std::string::npos);
   FILE* ls = popen(("ls -A '" + dir + "'").c_str(), "r");
   char name[256];
