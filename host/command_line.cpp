@@ -1,4 +1,4 @@
-// Long options of the Linux port. They are recognised first and removed;
+// The program's long options. They are recognised first and removed;
 // what is left is joined with single blanks into the command line that the
 // saver's switch scan reads. Every value is checked completely (no trailing
 // characters, no overflow, sane ranges) so that bad input gets one clear

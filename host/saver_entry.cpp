@@ -1,7 +1,7 @@
-// Program entry. The long options of the Linux port are handled first
-// (--help, --version, headless --render/--bench, --set overrides); what
-// remains is the saver's own command line. Settings are read from the
-// settings file in every mode, then the --set overrides are applied.
+// Program entry. The long options are handled first (--help, --version,
+// headless --render/--bench, --set overrides); what remains is the saver's
+// own command line. Settings are read from the settings file in every mode,
+// then the --set overrides are applied.
 #include "host/saver_entry.h"
 
 #include <cstdio>
