@@ -1,4 +1,4 @@
-// Long options of the Linux port. They are recognised first and removed;
+// The program's long options. They are recognised first and removed;
 // what is left is joined with single blanks into the command line that the
 // saver's switch scan reads. Every value is checked completely (no trailing
 // characters, no overflow, sane ranges) so that bad input gets one clear
@@ -51,6 +51,27 @@ bool parseSize(const char* text, int& width, int& height) {
   return true;
 }
 
+// At most this many bytes of an argument are quoted in an error message.
+constexpr std::size_t QUOTED_ARGUMENT_MAX = 48;
+
+// An argument quoted for a one-line message: control characters become '?',
+// and a longer argument is cut to its first QUOTED_ARGUMENT_MAX bytes, never
+// inside a UTF-8 character, followed by "...".
+std::string quoted(const std::string& text) {
+  std::size_t shown = text.size();
+  if (shown > QUOTED_ARGUMENT_MAX) {
+    shown = QUOTED_ARGUMENT_MAX;
+    while (shown > 0 && (static_cast<unsigned char>(text[shown]) & 0xC0) == 0x80) --shown;
+  }
+  std::string out = "'";
+  for (std::size_t i = 0; i < shown; ++i) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    out += c < 0x20 || c == 0x7f ? '?' : text[i];
+  }
+  if (shown < text.size()) out += "...";
+  return out + "'";
+}
+
 LaunchOptions invalid(std::string message) {
   LaunchOptions options;
   options.mode = LaunchMode::Invalid;
@@ -84,29 +105,28 @@ LaunchOptions parseLaunchOptions(int argc, const char* const* argv) {
     } else if (arg == "--size") {
       if (!parseSize(value, options.width, options.height)) {
         return invalid("--size must be WIDTHxHEIGHT with each side from 1 to " +
-                       std::to_string(MAX_RENDER_DIMENSION) + ", not '" + value + "'");
+                       std::to_string(MAX_RENDER_DIMENSION) + ", not " + quoted(value));
       }
       headlessOnly = true;
       ++i;
     } else if (arg == "--seconds") {
       if (!parseWholeDouble(value, options.seconds) || options.seconds <= 0.0 ||
           options.seconds > 86400.0) {
-        return invalid(std::string("--seconds must be a number above 0 and at most 86400, not '") +
-                       value + "'");
+        return invalid("--seconds must be a number above 0 and at most 86400, not " +
+                       quoted(value));
       }
       headlessOnly = true;
       ++i;
     } else if (arg == "--fps") {
       if (!parseWholeDouble(value, options.fps) || options.fps < 1.0 || options.fps > 1000.0) {
-        return invalid(std::string("--fps must be a number from 1 to 1000, not '") + value + "'");
+        return invalid("--fps must be a number from 1 to 1000, not " + quoted(value));
       }
       headlessOnly = true;
       ++i;
     } else if (arg == "--seed") {
       unsigned long long seed = 0;
       if (!parseWholeUnsigned(value, 0xFFFFFFFFull, seed)) {
-        return invalid(std::string("--seed must be a whole number from 0 to 4294967295, not '") +
-                       value + "'");
+        return invalid("--seed must be a whole number from 0 to 4294967295, not " + quoted(value));
       }
       options.haveSeed = true;
       options.seed = static_cast<std::uint32_t>(seed);
@@ -116,7 +136,7 @@ LaunchOptions parseLaunchOptions(int argc, const char* const* argv) {
       options.overrides.push_back(value);
       ++i;
     } else if (arg.size() > 2 && arg[0] == '-' && arg[1] == '-') {
-      return invalid("unknown option '" + arg + "' (see --help)");
+      return invalid("unknown option " + quoted(arg) + " (see --help)");
     } else {
       if (!rest.empty()) rest += ' ';
       rest += arg;
@@ -129,7 +149,9 @@ LaunchOptions parseLaunchOptions(int argc, const char* const* argv) {
   } else if (render && bench) {
     return invalid("--render and --bench cannot be combined");
   } else if (render || bench) {
-    if (!rest.empty()) return invalid("unexpected argument '" + rest + "' with --render/--bench");
+    if (!rest.empty()) {
+      return invalid("unexpected argument " + quoted(rest) + " with --render/--bench");
+    }
     options.mode = render ? LaunchMode::Render : LaunchMode::Bench;
   } else if (headlessOnly) {
     return invalid("--size, --seconds, --fps and --seed need --render FILE.png or --bench");

@@ -1,6 +1,6 @@
 #pragma once
-// The long options of the Linux port, recognised before the saver's own
-// switches (/s, /p N, /c ...) are scanned.
+// The program's long options (--render, --bench, --set, ...), recognised
+// before the saver's own switches (/s, /p N, /c ...) are scanned.
 #include <cstdint>
 #include <string>
 #include <vector>

@@ -1,7 +1,7 @@
-// Program entry. The long options of the Linux port are handled first
-// (--help, --version, headless --render/--bench, --set overrides); what
-// remains is the saver's own command line. Settings are read from the
-// settings file in every mode, then the --set overrides are applied.
+// Program entry. The long options are handled first (--help, --version,
+// headless --render/--bench, --set overrides); what remains is the saver's
+// own command line. Settings are read from the settings file in every mode,
+// then the --set overrides are applied.
 #include "host/saver_entry.h"
 
 #include <cstdio>
@@ -40,7 +40,7 @@ int programMain(int argc, char** argv) {
       std::fputs(usageText(), stdout);
       return 0;
     case LaunchMode::Version:
-      std::puts("Starbloom 1.60");
+      std::puts("Starbloom " STARBLOOM_VERSION);
       std::puts("Firework screen saver (OpenGL)");
       return 0;
     case LaunchMode::Render:

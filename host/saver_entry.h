@@ -1,6 +1,6 @@
 #pragma once
-// The program's entry: long options of the Linux port, then the saver's own
-// command-line switches.
+// The program's entry: its long options, then the saver's own command-line
+// switches.
 
 namespace starbloom {
 

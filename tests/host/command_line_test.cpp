@@ -47,33 +47,56 @@ TEST(CommandLine, SaverSwitchesPassThroughJoinedByBlanks) {
   EXPECT_EQ(parse({"--version", "/s"}).mode, LaunchMode::Version);
 }
 
-TEST(CommandLine, BadArgumentsGiveOneLineErrors) {
-  const std::vector<std::vector<std::string>> bad = {
-      {"--render"},
-      {"--render", ""},
-      {"--render", "a.png", "--size", "0x720"},
-      {"--render", "a.png", "--size", "100000x720"},
-      {"--render", "a.png", "--size", "640"},
-      {"--render", "a.png", "--size", "640x480x2"},
-      {"--render", "a.png", "--size", "-640x480"},
-      {"--render", "a.png", "--seconds", "0"},
-      {"--render", "a.png", "--seconds", "nan"},
-      {"--render", "a.png", "--seconds", "2s"},
-      {"--render", "a.png", "--fps", "0"},
-      {"--render", "a.png", "--seed", "-1"},
-      {"--render", "a.png", "--seed", "4294967296"},
-      {"--render", "a.png", "--bench"},
-      {"--render", "a.png", "/s"},
-      {"--size", "640x480"},
-      {"--frobnicate"},
+TEST(CommandLine, BadArgumentsGiveOneLineErrorsQuotingAShortPrefix) {
+  const std::string x48(48, 'x');
+  const std::string huge(120000, 'x');
+  const std::string digits(120000, '1');
+  // An "e" with an acute accent in bytes 48 and 49: the cut goes before it.
+  const std::string accent = std::string(47, 'x') + "\xc3\xa9" + huge;
+  struct Case {
+    std::vector<std::string> args;
+    std::string shown; // the quoted argument in the message, "" for none
   };
-  for (const auto& args : bad) {
-    const LaunchOptions o = parse(args);
+  const Case cases[] = {
+      {{"--render"}, ""},
+      {{"--render", ""}, ""},
+      {{"--render", "a.png", "--size", "0x720"}, "'0x720'"},
+      {{"--render", "a.png", "--size", "100000x720"}, "'100000x720'"},
+      {{"--render", "a.png", "--size", "640"}, "'640'"},
+      {{"--render", "a.png", "--size", "640x480x2"}, "'640x480x2'"},
+      {{"--render", "a.png", "--size", "-640x480"}, "'-640x480'"},
+      {{"--render", "a.png", "--size", "64\n0x480"}, "'64?0x480'"},
+      {{"--render", "a.png", "--size", x48}, "'" + x48 + "'"},
+      {{"--render", "a.png", "--size", x48 + "x"}, "'" + x48 + "...'"},
+      {{"--render", "a.png", "--size", huge}, "'" + x48 + "...'"},
+      {{"--render", "a.png", "--size", accent}, "'" + std::string(47, 'x') + "...'"},
+      {{"--render", "a.png", "--seconds", "0"}, "'0'"},
+      {{"--render", "a.png", "--seconds", "nan"}, "'nan'"},
+      {{"--render", "a.png", "--seconds", "2s"}, "'2s'"},
+      {{"--render", "a.png", "--seconds", digits}, "'" + digits.substr(0, 48) + "...'"},
+      {{"--render", "a.png", "--fps", "0"}, "'0'"},
+      {{"--render", "a.png", "--fps", digits}, "'" + digits.substr(0, 48) + "...'"},
+      {{"--render", "a.png", "--seed", "-1"}, "'-1'"},
+      {{"--render", "a.png", "--seed", "4294967296"}, "'4294967296'"},
+      {{"--render", "a.png", "--seed", digits}, "'" + digits.substr(0, 48) + "...'"},
+      {{"--render", "a.png", "--bench"}, ""},
+      {{"--render", "a.png", "/s"}, "'/s'"},
+      {{"--render", "a.png", huge}, "'" + x48 + "...'"},
+      {{"--size", "640x480"}, ""},
+      {{"--frobnicate"}, "'--frobnicate'"},
+      {{"--" + huge}, "'--" + x48.substr(2) + "...'"},
+  };
+  for (const Case& c : cases) {
+    const LaunchOptions o = parse(c.args);
     std::string joined;
-    for (const auto& a : args) joined += a + " ";
+    for (const auto& a : c.args) joined += a.substr(0, 60) + " ";
     EXPECT_EQ(o.mode, LaunchMode::Invalid) << joined;
     EXPECT_FALSE(o.error.empty()) << joined;
     EXPECT_EQ(o.error.find('\n'), std::string::npos) << joined;
+    EXPECT_LE(o.error.size(), 160u) << joined;
+    if (!c.shown.empty()) {
+      EXPECT_NE(o.error.find(c.shown), std::string::npos) << o.error;
+    }
   }
 }
 
