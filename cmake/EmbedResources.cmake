@@ -4,7 +4,7 @@
 
 set(EMBED_RESOURCES_SCRIPT "${CMAKE_CURRENT_LIST_DIR}/embed_resources_run.cmake")
 
-function(embed_resources target_name source_dir output_file)
+function(embed_resources source_dir output_file)
   file(GLOB resource_files CONFIGURE_DEPENDS "${source_dir}/*.png")
   list(SORT resource_files)
   add_custom_command(
@@ -14,5 +14,4 @@ function(embed_resources target_name source_dir output_file)
     DEPENDS ${resource_files} "${EMBED_RESOURCES_SCRIPT}"
     COMMENT "Embedding pictures of resources/"
     VERBATIM)
-  add_custom_target(${target_name} DEPENDS "${output_file}")
 endfunction()

@@ -10,6 +10,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "settings/quoted_text.h"
+
 namespace starbloom {
 
 namespace {
@@ -51,27 +53,6 @@ bool parseSize(const char* text, int& width, int& height) {
   return true;
 }
 
-// At most this many bytes of an argument are quoted in an error message.
-constexpr std::size_t QUOTED_ARGUMENT_MAX = 48;
-
-// An argument quoted for a one-line message: control characters become '?',
-// and a longer argument is cut to its first QUOTED_ARGUMENT_MAX bytes, never
-// inside a UTF-8 character, followed by "...".
-std::string quoted(const std::string& text) {
-  std::size_t shown = text.size();
-  if (shown > QUOTED_ARGUMENT_MAX) {
-    shown = QUOTED_ARGUMENT_MAX;
-    while (shown > 0 && (static_cast<unsigned char>(text[shown]) & 0xC0) == 0x80) --shown;
-  }
-  std::string out = "'";
-  for (std::size_t i = 0; i < shown; ++i) {
-    const unsigned char c = static_cast<unsigned char>(text[i]);
-    out += c < 0x20 || c == 0x7f ? '?' : text[i];
-  }
-  if (shown < text.size()) out += "...";
-  return out + "'";
-}
-
 LaunchOptions invalid(std::string message) {
   LaunchOptions options;
   options.mode = LaunchMode::Invalid;
@@ -105,7 +86,7 @@ LaunchOptions parseLaunchOptions(int argc, const char* const* argv) {
     } else if (arg == "--size") {
       if (!parseSize(value, options.width, options.height)) {
         return invalid("--size must be WIDTHxHEIGHT with each side from 1 to " +
-                       std::to_string(MAX_RENDER_DIMENSION) + ", not " + quoted(value));
+                       std::to_string(MAX_RENDER_DIMENSION) + ", not " + quotedText(value));
       }
       headlessOnly = true;
       ++i;
@@ -113,20 +94,20 @@ LaunchOptions parseLaunchOptions(int argc, const char* const* argv) {
       if (!parseWholeDouble(value, options.seconds) || options.seconds <= 0.0 ||
           options.seconds > 86400.0) {
         return invalid("--seconds must be a number above 0 and at most 86400, not " +
-                       quoted(value));
+                       quotedText(value));
       }
       headlessOnly = true;
       ++i;
     } else if (arg == "--fps") {
       if (!parseWholeDouble(value, options.fps) || options.fps < 1.0 || options.fps > 1000.0) {
-        return invalid("--fps must be a number from 1 to 1000, not " + quoted(value));
+        return invalid("--fps must be a number from 1 to 1000, not " + quotedText(value));
       }
       headlessOnly = true;
       ++i;
     } else if (arg == "--seed") {
       unsigned long long seed = 0;
       if (!parseWholeUnsigned(value, 0xFFFFFFFFull, seed)) {
-        return invalid("--seed must be a whole number from 0 to 4294967295, not " + quoted(value));
+        return invalid("--seed must be a whole number from 0 to 4294967295, not " + quotedText(value));
       }
       options.haveSeed = true;
       options.seed = static_cast<std::uint32_t>(seed);
@@ -136,7 +117,7 @@ LaunchOptions parseLaunchOptions(int argc, const char* const* argv) {
       options.overrides.push_back(value);
       ++i;
     } else if (arg.size() > 2 && arg[0] == '-' && arg[1] == '-') {
-      return invalid("unknown option " + quoted(arg) + " (see --help)");
+      return invalid("unknown option " + quotedText(arg) + " (see --help)");
     } else {
       if (!rest.empty()) rest += ' ';
       rest += arg;
@@ -150,7 +131,7 @@ LaunchOptions parseLaunchOptions(int argc, const char* const* argv) {
     return invalid("--render and --bench cannot be combined");
   } else if (render || bench) {
     if (!rest.empty()) {
-      return invalid("unexpected argument " + quoted(rest) + " with --render/--bench");
+      return invalid("unexpected argument " + quotedText(rest) + " with --render/--bench");
     }
     options.mode = render ? LaunchMode::Render : LaunchMode::Bench;
   } else if (headlessOnly) {

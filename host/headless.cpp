@@ -23,6 +23,7 @@
 #include "frame/platform_time.h"
 #include "frame/program_objects.h"
 #include "host/time_histogram.h"
+#include "settings/quoted_text.h"
 
 namespace starbloom {
 
@@ -68,7 +69,7 @@ int runHeadless(const LaunchOptions& options) {
   const bool picture = options.mode == LaunchMode::Render;
   const std::string temporary = options.output + ".tmp" + std::to_string(getpid());
   if (picture && !probeWritable(options.output, temporary)) {
-    std::fprintf(stderr, "starbloom: cannot write '%s'\n", options.output.c_str());
+    std::fprintf(stderr, "starbloom: cannot write %s\n", quotedText(options.output).c_str());
     return 1;
   }
 
@@ -113,7 +114,7 @@ int runHeadless(const LaunchOptions& options) {
     std::vector<std::uint8_t> rgb;
     if (!renderContext.surface.readPixels(rgb) ||
         !writePng(options.output, temporary, options.width, options.height, rgb)) {
-      std::fprintf(stderr, "starbloom: cannot write '%s'\n", options.output.c_str());
+      std::fprintf(stderr, "starbloom: cannot write %s\n", quotedText(options.output).c_str());
       return 1;
     }
   }

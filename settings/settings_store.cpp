@@ -16,6 +16,7 @@
 
 #include "math/vector.h"
 #include "settings/profile.h"
+#include "settings/quoted_text.h"
 
 namespace starbloom {
 
@@ -145,17 +146,6 @@ void readFromText(const std::string& text, Settings& s, bool startUpRules) {
   }
 }
 
-// Quotes user text for a one-line message: control characters become "?".
-std::string quoted(const char* text, std::size_t length) {
-  std::string out = "\"";
-  for (std::size_t i = 0; i < length; ++i) {
-    const unsigned char c = static_cast<unsigned char>(text[i]);
-    out += (c < 0x20 || c == 0x7f) ? '?' : text[i];
-  }
-  out += "\"";
-  return out;
-}
-
 } // namespace
 
 const SettingEntry* findSetting(const char* key) {
@@ -241,7 +231,7 @@ bool applySettingOverride(Settings& s, const char* assignment, std::string& erro
   error.clear();
   if (!assignment) assignment = "";
   const std::size_t length = std::strlen(assignment);
-  const std::string shown = "--set " + quoted(assignment, length);
+  const std::string shown = "--set " + quotedText(assignment, length);
   const char* equals = std::strchr(assignment, '=');
   if (!equals) {
     error = shown + ": expected KEY=VALUE";
@@ -250,7 +240,7 @@ bool applySettingOverride(Settings& s, const char* assignment, std::string& erro
   const std::size_t keyLength = static_cast<std::size_t>(equals - assignment);
   const SettingEntry* entry = findSettingSpan(assignment, keyLength);
   if (!entry) {
-    error = shown + ": unknown setting " + quoted(assignment, keyLength) + " (known:";
+    error = shown + ": unknown setting " + quotedText(assignment, keyLength) + " (known:";
     for (const SettingEntry& e : SETTING_TABLE) error += std::string(" ") + e.key;
     error += ")";
     return false;
@@ -259,7 +249,7 @@ bool applySettingOverride(Settings& s, const char* assignment, std::string& erro
   const std::size_t valueLength = std::strlen(value);
   const ProfileInt parsed = parseProfileInt(value, valueLength);
   if (!parsed.hasDigits || parsed.used != valueLength) {
-    error = shown + ": value " + quoted(value, valueLength) + " of " + entry->key +
+    error = shown + ": value " + quotedText(value, valueLength) + " of " + entry->key +
             " is not a decimal integer";
     return false;
   }

@@ -49,27 +49,30 @@ TEST_F(SettingsStore, NoFileGivesExactlyTheDefaults) {
 // Each line as the start-up read, the dialogs' read (no clamps, sizeBase untouched)
 // and a --set override see it; a bad override is a one-line error that changes nothing.
 TEST_F(SettingsStore, EachLineReadsAtStartUpInADialogAndAsAnOverride) {
-  const struct Case {
+  struct Case {
     const char* line;
     const char* key;
     int startUp;                 // the key after the start-up read and after the override
     int dialog;                  // the key after the dialogs' read
     const char* error = nullptr; // a text the override's error must hold
-  } cases[] = {
+  };
+  const std::string longValue = "tex=" + std::string(120000, 'x');
+  const Case cases[] = {
       {"ttime=3", "ttime", 5, 3}, {"ttime=50", "ttime", 20, 50}, {"detail=0", "detail", 1, 0},
       {"detail=9", "detail", 4, 9}, {"detail=4", "detail", 4, 4}, {"land=2", "land", 0, 0},
       {"land=3", "land", 1, 1}, {"spread=100", "spread", 100, 100}, {"LENS=1", "lens", 1, 1},
       {"airreg=+7", "airreg", 7, 7}, {"gamma=-4", "gamma", -4, -4}, {"blur=0", "blur", 0, 0},
       {"ress=99999999999", "ress", INT_MAX, INT_MAX}, {"blur=2", "blur", 0, 0}, {"blur=3", "blur", 1, 1},
-      {"ttime=", "ttime", 10, 10, "\"\""}, {"tex=12abc", "tex", 0, 0, "\"12abc\""},
-      {"tex=+", "tex", 0, 0, "\"+\""}, {"tex= 1", "tex", 1, 1, "\" 1\""},
-      {"tex=1\n2", "tex", 1, 1, "\"1?2\""}, {"LANDSI = 55 ", "landsi", 55, 55, "unknown setting \"LANDSI \""},
-      {"foo=1", "tex", 1, 1, "unknown setting \"foo\""}, {"=1", "tex", 1, 1, "unknown setting \"\""},
+      {"ttime=", "ttime", 10, 10, "''"}, {"tex=12abc", "tex", 0, 0, "'12abc'"},
+      {"tex=+", "tex", 0, 0, "'+'"}, {"tex= 1", "tex", 1, 1, "' 1'"},
+      {"tex=1\n2", "tex", 1, 1, "'1?2'"}, {"LANDSI = 55 ", "landsi", 55, 55, "unknown setting 'LANDSI '"},
+      {"foo=1", "tex", 1, 1, "unknown setting 'foo'"}, {"=1", "tex", 1, 1, "unknown setting ''"},
+      {longValue.c_str(), "tex", 0, 0, "value 'xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx...'"},
       {"tex", "tex", 1, 1, "KEY=VALUE"}, {"", "tex", 1, 1, "KEY=VALUE"},
   };
   for (const Case& c : cases) {
     for (const std::string blur : {"0", "1"}) {
-      const std::string line = c.line, context = line + " with blur=" + blur;
+      const std::string line = c.line, context = line.substr(0, 60) + " with blur=" + blur;
       Settings expected, s = scrambled(), dialog = scrambled(), overridden;
       expected.blur = blur == "1";
       storeSettingValue(expected, *findSetting(c.key), c.startUp);
@@ -82,6 +85,7 @@ TEST_F(SettingsStore, EachLineReadsAtStartUpInADialogAndAsAnOverride) {
       EXPECT_EQ(applySettingOverride(overridden, c.line, error), c.error == nullptr) << context;
       EXPECT_TRUE(c.error ? error.find(c.error) != std::string::npos : error.empty()) << error;
       EXPECT_EQ(error.find('\n'), std::string::npos) << error;
+      EXPECT_LT(error.size(), 400u) << context;
       expectSame(overridden, c.error ? before : expected, context + " as --set");
 
       // The first of duplicate keys wins, so a blur line in the case beats the later one.

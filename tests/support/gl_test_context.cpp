@@ -2,35 +2,17 @@
 
 #include <GL/gl.h>
 
-#include "scene/texture.h"
+#include "frame/program_objects.h"
 
 namespace starbloom {
 
-namespace {
-
-void forgetUploads() {
-  for (Texture* t : {&spriteTexture, &glowTexture, &ringTexture, &groundTexture}) {
-    t->uploaded = false;
-    t->glName = 0;
-  }
-}
-} // namespace
-
 OffscreenGl::OffscreenGl(int width, int height) : width_(width), height_(height) {
-  renderContext.surface.release();
-  renderContext.surface = GlSurface{};
+  resetProgramObjects();
   renderContext.surface.binding = SurfaceBinding::Offscreen;
-  renderContext.lights = LightTable{};
-  forgetUploads();
   renderContext.init(0, width, height, 24);
 }
 
-OffscreenGl::~OffscreenGl() {
-  forgetUploads();
-  renderContext.surface.release();
-  renderContext.surface = GlSurface{};
-  renderContext.lights = LightTable{};
-}
+OffscreenGl::~OffscreenGl() { resetProgramObjects(); }
 
 bool OffscreenGl::ok() const { return renderContext.surface.isCurrent(); }
 

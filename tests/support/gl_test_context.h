@@ -15,14 +15,10 @@ struct Rgb {
   int b = 0;
 };
 
-// Does nothing: sanitizer builds keep every shared library mapped until exit
-// (cmake/keep_libraries_loaded.c). It stays until frame_driver_test.cpp stops
-// calling it.
-inline void keepGlDriverLoaded() {}
-
 class OffscreenGl {
  public:
-  // Initialises the global renderContext off screen at width x height.
+  // Resets the program objects and initialises the rendering context off
+  // screen at width x height; resets them again when it goes.
   explicit OffscreenGl(int width = 64, int height = 64);
   ~OffscreenGl();
   OffscreenGl(const OffscreenGl&) = delete;
