@@ -119,6 +119,22 @@ TEST_F(RenderCli, BadArgumentsFailWithOneLineAndLeaveNoPicture) {
   EXPECT_EQ(names, "") << names;
 }
 
+// Simulated time is the time asked for at any frame rate: 1000 frames a
+// second for 5 s are 5000 frames of 1 ms, with the launches of 5 s.
+TEST_F(RenderCli, FrameRateChangesTheStepNotTheSimulatedTime) {
+  int launches[2] = {-1, -1};
+  const char* rates[2] = {"60", "1000"};
+  for (int i = 0; i < 2; ++i) {
+    const Result r = runProgram(std::string("--bench --seconds 5 --seed 11 --size 16x16 --fps ") +
+                                    rates[i], dir);
+    ASSERT_EQ(r.status, 0) << r.output;
+    EXPECT_NE(r.output.find(i == 0 ? "frames=300 " : "frames=5000 "), std::string::npos) << r.output;
+    ASSERT_EQ(std::sscanf(r.output.c_str() + r.output.find("launches="), "launches=%d", &launches[i]), 1);
+  }
+  EXPECT_GE(launches[0], 1);
+  EXPECT_NEAR(launches[1], launches[0], 1);
+}
+
 // One golden run: a fixed seed at default settings over 60 simulated seconds
 // gives a fixed launch count, peak particle count and picture. The counts
 // come from the simulation alone and are exact; the picture is compared by
