@@ -1,0 +1,286 @@
+// The files installed next to the program: the XScreenSaver hack
+// description (every "--set KEY=VALUE" it can pass is taken by the program's
+// own parser, lands in that key's range, and its defaults are the program's
+// defaults, since XScreenSaver passes nothing for a control left at its
+// default), the desktop entry, the icons, and the preview picture compiled in.
+// The data files are read from the source tree found through __FILE__.
+#include <gtest/gtest.h>
+#include <stb_image.h>
+
+#include <algorithm>
+#include <climits>
+#include <fstream>
+#include <map>
+#include <regex>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "resources/resource_data.h"
+#include "settings/settings_store.h"
+
+namespace starbloom {
+namespace {
+
+std::string sourcePath(const std::string& relative) {
+  const std::string self = __FILE__;
+  const std::string tail = "tests/host/install_files_test.cpp";
+  return self.substr(0, self.size() - tail.size()) + relative;
+}
+
+std::string readSource(const std::string& relative) {
+  std::ifstream in(sourcePath(relative), std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+struct Tag {
+  std::string name;
+  std::map<std::string, std::string> attributes;
+};
+
+// The opening and empty-element tags of an XML text, in order; enough for a
+// hack description, which has no entities or '>' inside attribute values.
+std::vector<Tag> openingTags(const std::string& xml) {
+  static const std::regex tagPattern(R"(<([A-Za-z_][-\w]*)([^>]*)>)");
+  static const std::regex attributePattern(R"(([A-Za-z_][-\w]*)\s*=\s*"([^"]*)\")");
+  std::vector<Tag> tags;
+  const std::sregex_iterator end;
+  for (auto t = std::sregex_iterator(xml.begin(), xml.end(), tagPattern); t != end; ++t) {
+    Tag tag;
+    tag.name = (*t)[1];
+    const std::string rest = (*t)[2];
+    for (auto a = std::sregex_iterator(rest.begin(), rest.end(), attributePattern); a != end; ++a) {
+      tag.attributes[(*a)[1]] = (*a)[2];
+    }
+    tags.push_back(tag);
+  }
+  return tags;
+}
+
+std::string attributeOf(const Tag& tag, const char* name) {
+  const auto it = tag.attributes.find(name);
+  return it == tag.attributes.end() ? std::string() : it->second;
+}
+
+// What one control can put on the command line.
+struct Control {
+  std::string kind;                // boolean, number or select
+  std::vector<std::string> args;   // each argument it can pass
+  std::vector<int> argValues;      // the value each argument stands for
+  int defaultValue = 0;            // the value that passes nothing (not for select)
+  int low = 0, high = 0;           // numbers only
+  int silentOptions = 0;           // select: options without arg-set
+};
+
+std::map<std::string, Control> controlsOf(const std::vector<Tag>& tags) {
+  std::map<std::string, Control> controls;
+  std::string select; // the select whose options follow
+  for (const Tag& tag : tags) {
+    auto attr = [&](const char* name) { return attributeOf(tag, name); };
+    if (tag.name == "boolean") {
+      Control& c = controls[attr("id")];
+      c.kind = tag.name;
+      const bool onByDefault = !attr("arg-unset").empty();
+      c.defaultValue = onByDefault ? 1 : 0;
+      c.args.push_back(onByDefault ? attr("arg-unset") : attr("arg-set"));
+      c.argValues.push_back(onByDefault ? 0 : 1);
+    } else if (tag.name == "number") {
+      Control& c = controls[attr("id")];
+      c.kind = tag.name;
+      c.low = std::stoi(attr("low"));
+      c.high = std::stoi(attr("high"));
+      c.defaultValue = std::stoi(attr("default"));
+      for (int v : {c.low, c.defaultValue, c.high}) {
+        std::string arg = attr("arg");
+        const std::size_t percent = arg.find('%');
+        if (percent != std::string::npos) arg.replace(percent, 1, std::to_string(v));
+        c.args.push_back(arg);
+        c.argValues.push_back(v);
+      }
+    } else if (tag.name == "select") {
+      select = attr("id");
+      controls[select].kind = tag.name;
+    } else if (tag.name == "option") {
+      Control& c = controls[select];
+      const std::string arg = attr("arg-set");
+      if (arg.empty()) {
+        ++c.silentOptions;
+        continue;
+      }
+      c.args.push_back(arg);
+      c.argValues.push_back(std::stoi(arg.substr(arg.find('=') + 1)));
+    }
+  }
+  return controls;
+}
+
+// The keys the hack description offers, with the range each lands in.
+// Booleans keep one bit, detail and ttime are clamped by the program, lcolor
+// names four colours; the program takes any spread, airreg and gamma.
+struct Offered {
+  const char* key;
+  int low;
+  int high;
+};
+constexpr Offered OFFERED[] = {
+    {"tex", 0, 1},     {"blight", 0, 1},       {"blur", 0, 1},     {"flash", 0, 1},
+    {"move", 0, 1},    {"diffuse", 0, 1},      {"land", 0, 1},     {"fog", 0, 1},
+    {"lens", 0, 1},    {"flash_effect", 0, 1}, {"multipass", 0, 1}, {"ttime", 5, 20},
+    {"detail", 1, 4},  {"lcolor", 0, 3},       {"spread", INT_MIN, INT_MAX},
+    {"airreg", INT_MIN, INT_MAX},              {"gamma", INT_MIN, INT_MAX},
+};
+
+TEST(InstallFiles, HackDescriptionPassesSettingsTheProgramTakes) {
+  const std::vector<Tag> tags = openingTags(readSource("data/starbloom.xml"));
+  ASSERT_FALSE(tags.empty()) << "cannot read " << sourcePath("data/starbloom.xml");
+  EXPECT_EQ(tags[0].name, "screensaver");
+  EXPECT_EQ(attributeOf(tags[0], "name"), "starbloom");
+  EXPECT_EQ(attributeOf(tags[0], "gl"), "yes");
+  ASSERT_GT(tags.size(), 1u);
+  EXPECT_EQ(tags[1].name, "command");
+  EXPECT_EQ(attributeOf(tags[1], "arg"), "--root");
+
+  const std::map<std::string, Control> controls = controlsOf(tags);
+  EXPECT_EQ(controls.size(), std::size(OFFERED));
+  for (const Offered& row : OFFERED) {
+    SCOPED_TRACE(row.key);
+    const auto found = controls.find(row.key);
+    ASSERT_NE(found, controls.end()) << "no control for this key";
+    const Control& c = found->second;
+    const SettingEntry* entry = findSetting(row.key);
+    ASSERT_NE(entry, nullptr);
+    if (c.kind == "select") {
+      // The option that passes nothing stands for the program's default; with
+      // the others, every value of the range is offered once.
+      EXPECT_EQ(c.silentOptions, 1);
+      std::set<int> values(c.argValues.begin(), c.argValues.end());
+      values.insert(entry->defaultValue);
+      EXPECT_EQ(values.size(), c.argValues.size() + 1);
+      EXPECT_EQ(values.size(), static_cast<std::size_t>(row.high - row.low + 1));
+      EXPECT_EQ(*values.begin(), row.low);
+    } else {
+      EXPECT_EQ(c.defaultValue, entry->defaultValue) << "a control at its default passes nothing";
+    }
+    if (c.kind == "number" && entry->clamped) {
+      EXPECT_EQ(c.low, entry->clampMin);
+      EXPECT_EQ(c.high, entry->clampMax);
+    }
+    ASSERT_FALSE(c.args.empty());
+    for (std::size_t i = 0; i < c.args.size(); ++i) {
+      SCOPED_TRACE(c.args[i]);
+      EXPECT_EQ(c.args[i], "--set " + std::string(row.key) + "=" + std::to_string(c.argValues[i]));
+      Settings s;
+      std::string error;
+      ASSERT_TRUE(applySettingOverride(s, c.args[i].substr(6).c_str(), error)) << error;
+      const int stored = settingValue(s, *entry);
+      EXPECT_EQ(stored, c.argValues[i]) << "the program changes the value it was given";
+      EXPECT_GE(stored, row.low);
+      EXPECT_LE(stored, row.high);
+    }
+  }
+}
+
+TEST(InstallFiles, DesktopEntryHasTheRequiredKeys) {
+  std::istringstream lines(readSource("data/starbloom.desktop"));
+  std::string line, group;
+  std::map<std::string, std::string> keys;
+  while (std::getline(lines, line)) {
+    if (line.empty() || line[0] == '#') continue;
+    if (line[0] == '[') {
+      if (group.empty()) group = line;
+      continue;
+    }
+    const std::size_t equals = line.find('=');
+    if (equals != std::string::npos) keys[line.substr(0, equals)] = line.substr(equals + 1);
+  }
+  EXPECT_EQ(group, "[Desktop Entry]");
+  const struct {
+    const char* key;
+    const char* value; // nullptr: any non-empty value
+  } required[] = {
+      {"Type", "Application"}, {"Name", "Starbloom"}, {"Exec", "starbloom"}, {"Icon", "starbloom"},
+      {"Comment", "Firework screen saver (OpenGL)"}, {"Categories", nullptr},
+  };
+  for (const auto& row : required) {
+    SCOPED_TRACE(row.key);
+    ASSERT_EQ(keys.count(row.key), 1u);
+    if (row.value) {
+      EXPECT_EQ(keys[row.key], row.value);
+    } else {
+      EXPECT_FALSE(keys[row.key].empty());
+    }
+  }
+}
+
+struct Picture {
+  int width = 0;
+  int height = 0;
+  int channels = 0; // in the file
+  std::vector<unsigned char> pixels; // 4 bytes a pixel, RGBA
+};
+
+Picture decode(const unsigned char* bytes, std::size_t size) {
+  Picture p;
+  unsigned char* data = stbi_load_from_memory(bytes, static_cast<int>(size), &p.width, &p.height,
+                                              &p.channels, 4);
+  if (data) {
+    p.pixels.assign(data, data + static_cast<std::size_t>(p.width * p.height) * 4u);
+    stbi_image_free(data);
+  }
+  return p;
+}
+
+TEST(InstallFiles, PreviewPictureIsAPaletteFlowerOnBlack) {
+  const ResourceData* resource = findResource(105);
+  ASSERT_NE(resource, nullptr);
+  const Picture p = decode(resource->bytes, resource->size);
+  ASSERT_EQ(p.width, 100);
+  ASSERT_EQ(p.height, 100);
+
+  std::set<unsigned> colours;
+  for (std::size_t i = 0; i < p.pixels.size(); i += 4) {
+    colours.insert(p.pixels[i] << 16 | p.pixels[i + 1] << 8 | p.pixels[i + 2]);
+  }
+  EXPECT_LE(colours.size(), 256u);
+
+  for (const int at : {0, 99, 9900, 9999}) {
+    const unsigned char* px = &p.pixels[static_cast<std::size_t>(at) * 4u];
+    EXPECT_LE(std::max({px[0], px[1], px[2]}), 8) << "corner pixel " << at;
+  }
+
+  const struct {
+    const char* name;
+    bool (*is)(int r, int g, int b);
+    int atLeast; // pixels
+  } hues[] = {
+      {"violet", [](int r, int g, int b) { return b > g + 80 && r > g + 40; }, 300},
+      {"green", [](int r, int g, int b) { return g > r + 60 && g > b + 60; }, 200},
+      {"white", [](int r, int g, int b) { return std::min({r, g, b}) >= 230; }, 5},
+  };
+  for (const auto& hue : hues) {
+    int count = 0;
+    for (std::size_t i = 0; i < p.pixels.size(); i += 4) {
+      if (hue.is(p.pixels[i], p.pixels[i + 1], p.pixels[i + 2])) ++count;
+    }
+    EXPECT_GE(count, hue.atLeast) << hue.name;
+  }
+}
+
+TEST(InstallFiles, IconsHaveTheirSizesAndAClearBackground) {
+  for (const int size : {32, 128}) {
+    const std::string path = "resources/icons/starbloom-" + std::to_string(size) + ".png";
+    SCOPED_TRACE(path);
+    const std::string bytes = readSource(path);
+    const Picture p = decode(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
+    ASSERT_EQ(p.width, size);
+    ASSERT_EQ(p.height, size);
+    EXPECT_EQ(p.channels, 4);
+    EXPECT_EQ(p.pixels[3], 0) << "top left corner is transparent";
+  }
+}
+
+} // namespace
+} // namespace starbloom
