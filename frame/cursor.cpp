@@ -4,13 +4,18 @@
 // cursor.
 #include "frame/cursor.h"
 
+#include <climits>
+
 namespace starbloom {
 
 namespace {
 int counter = 0; // written by hideCursor and showCursor
 } // namespace
 
-int hideCursor() { return --counter; }
+int hideCursor() {
+  if (counter > INT_MIN) --counter; // every paint hides it once more
+  return counter;
+}
 
 int showCursor() { return ++counter; }
 

@@ -1,12 +1,14 @@
 // The frame driver runs the saver: startUp brings up the rendering context
 // and the scene once, runFrame performs one frame in a fixed order (clock,
 // camera path, clear, landscape, camera view, particle update and drawing,
-// present, launch decision, pacing). The camera orbits (0, 12, 0) at a
-// distance swinging between 10 and 40 every 120 s, rising between the horizon
-// and 30 degrees above it every 250 s, one turn in 128 s. Launches follow a
-// rhythm whose interval swings with sin(launchPhase), about 63 s a period; at
-// most one launch per frame, and the launch timer restarts from zero, not
-// from the excess. Frames last at least 12 ms.
+// present, launch decision, pacing). On several monitors the drawing steps
+// repeat once per monitor's viewport while the simulation runs once. The
+// camera orbits (0, 12, 0) at a distance swinging between 10 and 40 every
+// 120 s, rising between the horizon and 30 degrees above it every 250 s, one
+// turn in 128 s. Launches follow a rhythm whose interval swings with
+// sin(launchPhase), about 63 s a period; at most one launch per frame, and
+// the launch timer restarts from zero, not from the excess. Frames last at
+// least 12 ms.
 #include "frame/frame_driver.h"
 
 #include <GL/gl.h>
@@ -99,9 +101,22 @@ bool runFrame() {
 
   renderContext.setClearColour(Color4{0.0f, 0.0f, 0.0f, 0.0f});
   renderContext.beginFrame();
-  if (settings.land) drawLandscapePasses();
-  loadCameraView(s.camera);
-  updateAndDraw(s.frameTime);
+  // One monitor: the designed sequence in the window's viewport. Several:
+  // the same scene drawn into each monitor's viewport, simulated once.
+  const int passes = s.viewportCount > 1 ? s.viewportCount : 1;
+  for (int v = 0; v < passes; ++v) {
+    if (s.viewportCount > 1) {
+      const Viewport& port = s.viewports[v];
+      glViewport(port.x, port.y, port.width, port.height);
+    }
+    if (settings.land) drawLandscapePasses();
+    loadCameraView(s.camera);
+    if (v == 0) {
+      updateAndDraw(s.frameTime);
+    } else {
+      drawParticles(particleStore, s.camera, renderContext.textureTarget());
+    }
+  }
   renderContext.endFrame();
 
   if (launchInterval(s.launchPhase, settings.ttime) < s.launchTimer) {

@@ -8,7 +8,18 @@
 
 namespace starbloom {
 
-// State of the running saver; written only by startUp, setUpScene and runFrame.
+constexpr int MAX_VIEWPORTS = 8;
+
+// An OpenGL viewport: window pixels, origin at the bottom left.
+struct Viewport {
+  int x = 0;
+  int y = 0;
+  int width = 0;
+  int height = 0;
+};
+
+// State of the running saver; written by startUp, setUpScene and runFrame,
+// the viewports by the saver window.
 struct FrameDriverState {
   std::uint32_t frameStart = 0; // tick count at the start of the frame, ms
   float frameTime = 0.0f;       // seconds, this frame's time step
@@ -20,6 +31,10 @@ struct FrameDriverState {
   SphericalCoord cameraOrbit;   // camera position about the orbit centre
   CoordFrame camera;            // eye position and viewing axes; the sprites face it
   double updateMs = 0.0;        // wall-clock ms of the last update and light follow
+  // With more than one, each frame draws the scene once into each of these
+  // (one per monitor); with one or none, into the viewport the window set.
+  Viewport viewports[MAX_VIEWPORTS];
+  int viewportCount = 0;
 };
 
 // Both defined with the other program objects.

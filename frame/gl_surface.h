@@ -23,6 +23,8 @@ struct GlSurface {
   int width = 0;
   int height = 0;
   int colourBits = 0;
+  int windowWidth = 0;            // pixels of the drawable (the whole child window), 0 unknown
+  int windowHeight = 0;
   int textureCount = 0;           // texture images uploaded through this surface
   bool clearDepth = true;         // every frame also clears the depth buffer
 

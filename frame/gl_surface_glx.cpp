@@ -3,7 +3,8 @@
 // format the saver asks for (double-buffered RGBA, colour and depth bits both
 // equal to the screen's colour depth, no alpha, accumulation, stencil or
 // auxiliary buffers, main plane), creates a child window with that visual
-// filling the saver window, and binds a direct-rendering context to it.
+// filling the saver window (whatever drawing size the saver asks for; its
+// viewport places the picture), and binds a direct-rendering context to it.
 //
 // The child selects no input, so keys, buttons and motion reach the saver
 // window, and it has no cursor of its own, so it shows the saver window's.
@@ -154,11 +155,14 @@ int chooseVisual(Display* display, XVisualInfo* visuals, int count, int colourBi
   return best;
 }
 
-// Screen and depth of the saver window; the default screen when the window
-// cannot be asked (a bad id).
-void describeParent(Display* display, NativeWindow parent, int& screen, int& depth) {
+// Screen, depth and size of the saver window; the default screen and no
+// size (0) when the window cannot be asked (a bad id).
+void describeParent(Display* display, NativeWindow parent, int& screen, int& depth, int& width,
+                    int& height) {
   screen = DefaultScreen(display);
   depth = DefaultDepth(display, screen);
+  width = 0;
+  height = 0;
   clearErrors(display);
   XWindowAttributes attributes{};
   if (parent == 0 || XGetWindowAttributes(display, parent, &attributes) == 0 ||
@@ -167,6 +171,8 @@ void describeParent(Display* display, NativeWindow parent, int& screen, int& dep
   }
   if (attributes.screen != nullptr) screen = XScreenNumberOfScreen(attributes.screen);
   depth = attributes.depth;
+  width = attributes.width;
+  height = attributes.height;
 }
 
 // A mapped child of parent with the chosen visual at (0, 0), or 0.
@@ -211,7 +217,9 @@ bool windowSurfaceCreate(GlSurface& surface) {
 
   int screen = 0;
   int windowDepth = 0;
-  describeParent(display, surface.window, screen, windowDepth);
+  int parentWidth = 0;
+  int parentHeight = 0;
+  describeParent(display, surface.window, screen, windowDepth, parentWidth, parentHeight);
 
   XVisualInfo wanted{};
   wanted.screen = screen;
@@ -227,8 +235,12 @@ bool windowSurfaceCreate(GlSurface& surface) {
     return false;
   }
 
-  surface.glWindow = createChild(display, surface.window, visuals[chosen], surface.width,
-                                 surface.height);
+  // The child fills the saver window, whose viewport may centre a smaller
+  // drawing area in it.
+  surface.windowWidth = parentWidth > 0 ? parentWidth : surface.width;
+  surface.windowHeight = parentHeight > 0 ? parentHeight : surface.height;
+  surface.glWindow = createChild(display, surface.window, visuals[chosen], surface.windowWidth,
+                                 surface.windowHeight);
   if (surface.glWindow == 0) showMessageBox(SET_FORMAT_TEXT, ERROR_CAPTION);
 
   // The context is made whatever happened to the window; whether it could

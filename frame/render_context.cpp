@@ -43,7 +43,11 @@ void RenderContext::beginFrame() {
 void RenderContext::endFrame() {
   // The text goes into the finished picture right before the swap, so that
   // it is never seen half drawn.
-  if (frameClock.overlayDue) drawFpsOverlay(frameClock, width, height);
+  // It sits at (20, 20) from the window's top left, wherever the viewport
+  // puts the picture.
+  const int w = surface.windowWidth > 0 ? surface.windowWidth : width;
+  const int h = surface.windowHeight > 0 ? surface.windowHeight : height;
+  if (frameClock.overlayDue) drawFpsOverlay(frameClock, w, h);
   surface.present();
 }
 

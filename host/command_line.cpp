@@ -53,6 +53,17 @@ bool parseSize(const char* text, int& width, int& height) {
   return true;
 }
 
+// An X window id in decimal or 0x hexadecimal, 1 to 0xFFFFFFFF.
+bool parseWindowId(const char* text, unsigned long long& out) {
+  if (text == nullptr || *text == '\0' || *text == '-' || *text == '+') return false;
+  char* end = nullptr;
+  errno = 0;
+  const unsigned long long v = std::strtoull(text, &end, 0);
+  if (errno != 0 || end == text || *end != '\0' || v == 0 || v > 0xFFFFFFFFull) return false;
+  out = v;
+  return true;
+}
+
 LaunchOptions invalid(std::string message) {
   LaunchOptions options;
   options.mode = LaunchMode::Invalid;
@@ -65,12 +76,14 @@ LaunchOptions invalid(std::string message) {
 LaunchOptions parseLaunchOptions(int argc, const char* const* argv) {
   LaunchOptions options;
   bool render = false, bench = false, help = false, version = false, headlessOnly = false;
+  bool hosted = false, window = false;
   std::string rest;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i] != nullptr ? argv[i] : "";
     const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
     const bool takesValue = arg == "--render" || arg == "--size" || arg == "--seconds" ||
-                            arg == "--fps" || arg == "--seed" || arg == "--set";
+                            arg == "--fps" || arg == "--seed" || arg == "--set" ||
+                            arg == "-window-id" || arg == "--window-id";
     if (takesValue && value == nullptr) return invalid(arg + " needs a value");
     if (arg == "--help" || arg == "-h") {
       help = true;
@@ -116,6 +129,27 @@ LaunchOptions parseLaunchOptions(int argc, const char* const* argv) {
     } else if (arg == "--set") {
       options.overrides.push_back(value);
       ++i;
+    } else if (arg == "-root" || arg == "--root") {
+      hosted = true;
+    } else if (arg == "-window-id" || arg == "--window-id") {
+      unsigned long long id = 0;
+      if (!parseWindowId(value, id)) {
+        return invalid(arg + " must be an X window id (decimal or 0x hex), not " + quotedText(value));
+      }
+      hosted = true;
+      options.haveWindowId = true;
+      options.windowId = static_cast<unsigned long>(id);
+      ++i;
+    } else if (arg == "--window") {
+      window = true;
+      // The size is optional: a following WxH is taken as it.
+      if (value != nullptr && std::strchr(value, 'x') != nullptr && value[0] >= '0' && value[0] <= '9') {
+        if (!parseSize(value, options.windowWidth, options.windowHeight)) {
+          return invalid("--window takes WIDTHxHEIGHT with each side from 1 to " +
+                         std::to_string(MAX_RENDER_DIMENSION) + ", not " + quotedText(value));
+        }
+        ++i;
+      }
     } else if (arg.size() > 2 && arg[0] == '-' && arg[1] == '-') {
       return invalid("unknown option " + quotedText(arg) + " (see --help)");
     } else {
@@ -136,6 +170,13 @@ LaunchOptions parseLaunchOptions(int argc, const char* const* argv) {
     options.mode = render ? LaunchMode::Render : LaunchMode::Bench;
   } else if (headlessOnly) {
     return invalid("--size, --seconds, --fps and --seed need --render FILE.png or --bench");
+  } else if (hosted || window) {
+    if (hosted && window) return invalid("--window cannot be combined with -root or -window-id");
+    if (!rest.empty()) {
+      return invalid("unexpected argument " + quotedText(rest) + " with " +
+                     (hosted ? "-root/-window-id" : "--window"));
+    }
+    options.mode = hosted ? LaunchMode::Hosted : LaunchMode::Window;
   }
   options.saverCommandLine = rest;
   return options;
@@ -151,7 +192,14 @@ const char* usageText() {
          "  /c, /c:ID          configuration dialog (owned by window ID)\n"
          "  (none)             configuration dialog\n"
          "\n"
+         "Hosted by a screen saver daemon or locker (XScreenSaver, xsecurelock):\n"
+         "  -root, --root      draw into the window named by XSCREENSAVER_WINDOW (decimal or\n"
+         "                     0x hex), or the root window when it is unset\n"
+         "  -window-id ID      draw into the X window ID (wins over -root)\n"
+         "\n"
          "Options:\n"
+         "  --window [WxH]     run in a normal window (default 1280x720) to try it out;\n"
+         "                     Esc, q or closing the window end it\n"
          "  --render FILE.png  render off screen, no display needed, and write the last frame\n"
          "  --bench            render off screen and print the figures only\n"
          "  --size WxH         picture size for --render/--bench (default 1280x720)\n"

@@ -13,6 +13,8 @@ enum class LaunchMode : std::uint8_t {
   Version,
   Render,  // headless: frames off screen, last frame to a PNG
   Bench,   // headless: frames off screen, figures only
+  Hosted,  // -root / -window-id: drawing into a window of a host program
+  Window,  // --window: a normal top-level window for trying the saver out
   Invalid, // error holds the message
 };
 
@@ -26,6 +28,10 @@ struct LaunchOptions {
   bool haveSeed = false;                // --seed given
   std::uint32_t seed = 0;
   std::vector<std::string> overrides;   // --set KEY=VALUE, in order
+  bool haveWindowId = false;            // -window-id given (wins over -root)
+  unsigned long windowId = 0;           // -window-id ID, decimal or 0x hex
+  int windowWidth = 1280;               // --window WxH
+  int windowHeight = 720;
   std::string saverCommandLine;         // remaining arguments joined by blanks
   std::string error;                    // Invalid: one line, no trailing newline
 };
