@@ -12,7 +12,8 @@
 //
 // In hosted mode the screen the decision compares with is the monitor the
 // host's window lies on, as a daemon gives each monitor a window of its
-// own; a --window try-out compares with itself and is always full screen.
+// own; a --window try-out compares with itself and is always full screen,
+// drawing once into each part of a monitor it covers.
 #include "host/saver_window.h"
 
 #include <GL/gl.h>
@@ -109,20 +110,26 @@ ScreenRect monitorOf(const MonitorLayout& layout, const ScreenRect& rect) {
   return layout.monitors[0];
 }
 
-// The monitors in the window's own coordinates: every monitor of the screen
-// for a full-screen window, the window itself otherwise.
+// The monitors in the window's own coordinates: the parts of the screen's
+// monitors that the window covers (all of them for a full-screen window),
+// or for a hosted window the window itself, one monitor's by design.
 MonitorLayout windowMonitors(const SaverWindow& w, const MonitorLayout& screen,
                              const ScreenRect& rect) {
-  if (w.role != WindowRole::FullScreen) {
-    MonitorLayout one;
-    one.monitors[0] = ScreenRect{0, 0, rect.width, rect.height};
-    one.count = 1;
-    return one;
+  MonitorLayout layout;
+  if (w.role == WindowRole::FullScreen || w.role == WindowRole::TryOut) {
+    for (int i = 0; i < screen.count; ++i) {
+      const ScreenRect& m = screen.monitors[i];
+      const int left = m.x > rect.x ? m.x : rect.x;
+      const int top = m.y > rect.y ? m.y : rect.y;
+      const int right = m.x + m.width < rect.x + rect.width ? m.x + m.width : rect.x + rect.width;
+      const int bottom = m.y + m.height < rect.y + rect.height ? m.y + m.height : rect.y + rect.height;
+      if (right <= left || bottom <= top) continue;
+      layout.monitors[layout.count++] = ScreenRect{left - rect.x, top - rect.y, right - left, bottom - top};
+    }
   }
-  MonitorLayout layout = screen;
-  for (int i = 0; i < layout.count; ++i) {
-    layout.monitors[i].x -= rect.x;
-    layout.monitors[i].y -= rect.y;
+  if (layout.count == 0) {
+    layout.monitors[0] = ScreenRect{0, 0, rect.width, rect.height};
+    layout.count = 1;
   }
   return layout;
 }

@@ -47,6 +47,41 @@ TEST(CommandLine, SaverSwitchesPassThroughJoinedByBlanks) {
   EXPECT_EQ(parse({"--version", "/s"}).mode, LaunchMode::Version);
 }
 
+// Hosted mode takes -root or -window-id (decimal or hex; the id wins), and
+// --window an optional size; none of them takes saver switches.
+TEST(CommandLine, HostedAndTryOutModes) {
+  const struct {
+    std::vector<std::string> args;
+    LaunchMode mode;
+    bool haveId;
+    unsigned long id;
+    int width, height;
+  } cases[] = {
+      {{"-root"}, LaunchMode::Hosted, false, 0, 1280, 720},
+      {{"--root", "--set", "lens=1"}, LaunchMode::Hosted, false, 0, 1280, 720},
+      {{"-window-id", "0x2a00007"}, LaunchMode::Hosted, true, 0x2a00007, 1280, 720},
+      {{"--root", "--window-id", "4242"}, LaunchMode::Hosted, true, 4242, 1280, 720},
+      {{"--window"}, LaunchMode::Window, false, 0, 1280, 720},
+      {{"--window", "800x600"}, LaunchMode::Window, false, 0, 800, 600},
+      {{"--window", "--set", "half=1"}, LaunchMode::Window, false, 0, 1280, 720},
+      {{"-window-id", "0"}, LaunchMode::Invalid, false, 0, 1280, 720},
+      {{"-window-id", "0x100000000"}, LaunchMode::Invalid, false, 0, 1280, 720},
+      {{"-window-id", "12ab"}, LaunchMode::Invalid, false, 0, 1280, 720},
+      {{"-window-id"}, LaunchMode::Invalid, false, 0, 1280, 720},
+      {{"--window", "0x600"}, LaunchMode::Invalid, false, 0, 1280, 720},
+      {{"--window", "-root"}, LaunchMode::Invalid, false, 0, 1280, 720},
+      {{"-root", "/s"}, LaunchMode::Invalid, false, 0, 1280, 720},
+  };
+  for (const auto& c : cases) {
+    const LaunchOptions o = parse(c.args);
+    EXPECT_EQ(o.mode, c.mode) << c.args[0] << " " << o.error;
+    if (c.mode == LaunchMode::Invalid) continue;
+    EXPECT_EQ(o.haveWindowId, c.haveId) << c.args[0];
+    EXPECT_EQ(o.windowId, c.id) << c.args[0];
+    EXPECT_EQ(o.windowWidth * 10000 + o.windowHeight, c.width * 10000 + c.height) << c.args[0];
+  }
+}
+
 TEST(CommandLine, BadArgumentsGiveOneLineErrorsQuotingAShortPrefix) {
   const std::string x48(48, 'x');
   const std::string huge(120000, 'x');

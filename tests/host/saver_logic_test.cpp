@@ -4,7 +4,10 @@
 
 #include "host/dismissal.h"
 #include "host/monitor_layout.h"
+#include "frame/cursor.h"
+#include "frame/message_box.h"
 #include "host/saver_command.h"
+#include "host/saver_window.h"
 
 namespace starbloom {
 namespace {
@@ -117,6 +120,33 @@ TEST(Dismissal, CheckPasswordWithAndWithoutAVerifier) {
   EXPECT_TRUE(checkPassword(guarded, 5200, accept));
   guarded.verifying = true;
   EXPECT_FALSE(checkPassword(guarded, 9000, accept)); // a prompt is up already
+}
+
+// Destroy delivered twice: the teardown runs both times and ends the loop,
+// and only the second says "Destroy error" under the caption "Application".
+TEST(SaverWindowProc, SecondDestroyShowsTheDestroyError) {
+  setMessageBoxMode(MessageBoxMode::Stderr);
+  clearMessageBoxRecord();
+  SaverWindow w;
+  w.previewMode = true;
+  w.timerRunning = true;
+  const int cursor = cursorCounter();
+  SaverEvent destroy;
+  destroy.message = SaverMessage::Destroy;
+  EXPECT_EQ(saverWindowProc(w, destroy), 0);
+  EXPECT_EQ(lastMessageBox().count, 0);
+  EXPECT_FALSE(w.timerRunning);
+  EXPECT_EQ(cursorCounter(), cursor + 1);
+  ASSERT_EQ(w.queued, 1);
+  EXPECT_EQ(w.queue[0].message, SaverMessage::Quit);
+  EXPECT_EQ(w.queue[0].code, 0);
+  saverWindowProc(w, destroy);
+  EXPECT_EQ(lastMessageBox().count, 1);
+  EXPECT_STREQ(lastMessageBox().text, "Destroy error");
+  EXPECT_STREQ(lastMessageBox().caption, "Application");
+  EXPECT_EQ(w.queued, 2);
+  hideCursor();
+  hideCursor();
 }
 
 TEST(MonitorLayout, DistinctMonitorsAndTheirCentredDrawingAreas) {

@@ -409,6 +409,18 @@ TEST_F(SaverOnX, HostedModeDrawsIntoTheHostsWindowAndDiesBySigterm) {
     kill(saver.pid, SIGTERM);
     EXPECT_EQ(saver.wait(10000), 1000 + SIGTERM) << saver.errors;
   }
+  // The host's window destroyed under a running saver: a quiet exit.
+  XDestroyWindow(display, host);
+  const Window again = makeWindow(SCREEN_W, SCREEN_H, true);
+  Saver orphan;
+  start(orphan, {"-window-id", std::to_string(again)});
+  pause(3000);
+  ASSERT_TRUE(orphan.running()) << orphan.errors;
+  XDestroyWindow(display, again);
+  XSync(display, False);
+  EXPECT_EQ(orphan.wait(10000), 0);
+  EXPECT_EQ(orphan.errors, "");
+
   const Window small = makeWindow(320, 240, true);
   Saver preview;
   start(preview, {"-window-id", std::to_string(small)});
@@ -417,6 +429,36 @@ TEST_F(SaverOnX, HostedModeDrawsIntoTheHostsWindowAndDiesBySigterm) {
   XDestroyWindow(display, small);
   XSync(display, False);
   EXPECT_EQ(preview.wait(10000), 0) << preview.errors;
+}
+
+// --window: a normal window, fireworks in it, input ignored but Esc and q.
+TEST_F(SaverOnX, TryOutWindowEndsOnlyOnEscapeOrQ) {
+  for (const char* ending : {"Escape", "q"}) {
+    SCOPED_TRACE(ending);
+    Saver saver;
+    start(saver, {"--window", "480x360"});
+    const Window w = waitForSaverWindow(display, DefaultRootWindow(display));
+    ASSERT_NE(w, 0u) << saver.errors;
+    XWindowAttributes a{};
+    XGetWindowAttributes(display, w, &a);
+    EXPECT_FALSE(a.override_redirect);
+    EXPECT_EQ(a.width * 10000 + a.height, 480 * 10000 + 360);
+    char* title = nullptr;
+    XFetchName(display, w, &title);
+    EXPECT_STREQ(title, "Starbloom");
+    XFree(title);
+    int lit = 0;
+    for (int shot = 0; shot < 10 && lit == 0; ++shot) {
+      pause(1000);
+      lit = litPixels(pixels(display, w, 0, 60, 480, 300));
+    }
+    EXPECT_GT(lit, 0);
+    xdotool("mousemove 100 100 click 1 key a mousemove 300 200");
+    pause(500);
+    ASSERT_TRUE(saver.running());
+    xdotool(std::string("key ") + ending);
+    EXPECT_EQ(saver.wait(10000), 0) << saver.errors;
+  }
 }
 
 // Two monitors side by side (Xephyr with Xinerama on the test's Xvfb): the
