@@ -17,10 +17,12 @@
 // counter is below zero; a second /s finds it by its class and title, raises
 // it and exits 0. SIGTERM, SIGINT and SIGHUP end it as a close request does.
 // Hosted: no input is selected, nothing grabbed, the cursor left alone; the
-// saver never ends by itself, dies by SIGTERM, SIGINT or SIGHUP after
-// releasing its window, and exits quietly when the host's window goes away.
+// drawing follows the host's window when it is resized; the saver never
+// ends by itself, dies by SIGTERM, SIGINT or SIGHUP after releasing its
+// window, and exits quietly when the host's window goes away.
 #include "host/saver_host.h"
 
+#include <GL/gl.h>
 #include <sched.h>
 
 #include <csignal>
@@ -215,6 +217,24 @@ void postInput(SaverWindow& w, InputEvent input, int x = 0, int y = 0) {
   dispatch(w, event);
 }
 
+// Resizes the OpenGL window to the host's new size and centres the drawing
+// area in it again, as creation did.
+void followHostSize(SaverWindow& w, int width, int height) {
+  GlSurface& surface = renderContext.surface;
+  if (surface.glWindow == 0 || width <= 0 || height <= 0) return;
+  if (width == surface.windowWidth && height == surface.windowHeight) return;
+  XResizeWindow(displayOf(w), surface.glWindow, static_cast<unsigned>(width),
+                static_cast<unsigned>(height));
+  XSync(displayOf(w), False);
+  surface.windowWidth = width;
+  surface.windowHeight = height;
+  const DrawArea area = drawAreaFor(ScreenRect{0, 0, width, height}, settings.half, height);
+  frameDriver.viewports[0] = Viewport{area.viewportX, area.viewportY, area.drawWidth, area.drawHeight};
+  renderContext.width = area.drawWidth;
+  renderContext.height = area.drawHeight;
+  glViewport(area.viewportX, area.viewportY, area.drawWidth, area.drawHeight);
+}
+
 // Turns one X event into the saver's messages.
 void translate(SaverWindow& w, const XEvent& e) {
   switch (e.type) {
@@ -244,6 +264,12 @@ void translate(SaverWindow& w, const XEvent& e) {
       if (e.xdestroywindow.window == w.window) {
         w.window = 0; // gone: nothing more is drawn into it
         dispatch(w, SaverMessage::Destroy);
+      }
+      return;
+    case ConfigureNotify:
+      // A host may resize its window; the drawing follows it.
+      if (w.role == WindowRole::Hosted && e.xconfigure.window == w.window && !w.previewMode) {
+        followHostSize(w, e.xconfigure.width, e.xconfigure.height);
       }
       return;
     case ClientMessage:

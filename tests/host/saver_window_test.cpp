@@ -403,6 +403,22 @@ TEST_F(SaverOnX, HostedModeDrawsIntoTheHostsWindowAndDiesBySigterm) {
       lit = litPixels(pixels(display, host, 0, 100, SCREEN_W, SCREEN_H - 100));
     }
     EXPECT_GT(lit, 0) << saver.errors;
+    if (id == std::to_string(host)) {
+      // Resized by its host, the drawing window follows.
+      XResizeWindow(display, host, 640, 360);
+      XSync(display, False);
+      pause(1000);
+      Window root = 0, up = 0, *children = nullptr;
+      unsigned count = 0;
+      XQueryTree(display, host, &root, &up, &children, &count);
+      ASSERT_EQ(count, 1u);
+      XWindowAttributes a{};
+      XGetWindowAttributes(display, children[0], &a);
+      XFree(children);
+      EXPECT_EQ(a.width * 10000 + a.height, 640 * 10000 + 360);
+      XResizeWindow(display, host, SCREEN_W, SCREEN_H);
+      XSync(display, False);
+    }
     xdotool("mousemove 10 10 click 1 key a mousemove 600 400");
     pause(500);
     ASSERT_TRUE(saver.running()) << saver.errors;
