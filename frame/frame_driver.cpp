@@ -48,7 +48,12 @@ void startUp(NativeWindow window, int drawWidth, int drawHeight, int colourBits)
   glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
   buildRandomRing();
   setUpScene();
-  generateLandscape();
+  if (generateLandscape(settings, &groundTexture, landscapeMesh, secondPassMesh, landscapeFrame,
+                        renderContext.lights, landscapeLight)) {
+    renderContext.useFog = true;
+    glFogf(GL_FOG_START, LANDSCAPE_FOG_START);
+    glFogf(GL_FOG_END, landscapeFogEnd(settings.landsi));
+  }
   hideCursor();
 }
 
@@ -109,7 +114,10 @@ bool runFrame() {
       const Viewport& port = s.viewports[v];
       glViewport(port.x, port.y, port.width, port.height);
     }
-    if (settings.land) drawLandscapePasses();
+    if (settings.land) {
+      renderContext.useFog = settings.fog;
+      drawLandscapePasses(settings, s.camera, renderContext.lights, renderContext.meshView());
+    }
     loadCameraView(s.camera);
     if (v == 0) {
       updateAndDraw(s.frameTime);

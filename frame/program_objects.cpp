@@ -14,9 +14,13 @@ Texture spriteTexture;       // setUpScene loads the pictures, bindTexture uploa
 Texture glowTexture;
 Texture ringTexture;
 Texture groundTexture;
+Mesh landscapeMesh{LANDSCAPE_MESH_CAPACITY}; // generateLandscape; its flags by the landscape passes
+Mesh secondPassMesh;                          // generateLandscape copies the landscape into it
 ParticleStore particleStore{renderContext.lights}; // launchShell and update, from runFrame
 
 FrameDriverState frameDriver; // startUp, setUpScene and runFrame
+CoordFrame landscapeFrame;    // generateLandscape
+std::int32_t landscapeLight = 0; // generateLandscape: the light table slot of the ground's light
 NativeWindow windowDC = 0;    // startUp
 
 // readSettings when the saver starts, then the --set overrides and
@@ -72,6 +76,10 @@ void resetProgramObjects() {
   renderContext.useLighting = true;
   renderContext.useFog = true;
   frameClock = FrameClock{};
+  landscapeMesh = Mesh{LANDSCAPE_MESH_CAPACITY};
+  secondPassMesh = Mesh{};
+  landscapeFrame = CoordFrame{};
+  landscapeLight = 0;
 
   particleStore.count = 0;
   particleStore.frameTime = 0.0f;

@@ -8,6 +8,7 @@
 #include "frame/render_context.h"
 #include "math/random.h"
 #include "particles/particle_store.h"
+#include "scene/landscape.h"
 #include "scene/texture.h"
 #include "settings/settings.h"
 

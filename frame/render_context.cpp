@@ -55,6 +55,16 @@ TextureTarget RenderContext::textureTarget() {
   return TextureTarget{&surface.textureCount, useTextures, smoothTextures};
 }
 
+MeshView RenderContext::meshView() {
+  MeshView view;
+  view.lights = &lights;
+  view.textures = textureTarget();
+  view.useLighting = useLighting;
+  view.useFog = useFog;
+  view.clearColour = clearColour;
+  return view;
+}
+
 void RenderContext::applyLightChanges() {
   for (int i = 0; i < GL_LIGHT_SLOTS; ++i) {
     // A slot taken again since it was freed stays on.

@@ -5,6 +5,7 @@
 #include "frame/gl_surface.h"
 #include "math/vector.h"
 #include "scene/light_table.h"
+#include "scene/mesh_render.h"
 #include "scene/texture.h"
 
 namespace starbloom {
@@ -33,6 +34,9 @@ struct RenderContext {
   // The surface's texture upload count and the texture switches, for the
   // drawing passes.
   TextureTarget textureTarget();
+  // The lights, texture switches, lighting and fog switches and clear colour
+  // that mesh drawing uses.
+  MeshView meshView();
   // Switches off the OpenGL light of every slot freed since the last call
   // that is still free.
   void applyLightChanges();
