@@ -2,13 +2,15 @@
 // description (every "--set KEY=VALUE" it can pass is taken by the program's
 // own parser, lands in that key's range, and its defaults are the program's
 // defaults, since XScreenSaver passes nothing for a control left at its
-// default), the desktop entry, the icons, and the preview picture compiled in.
+// default), the desktop entry, the icons, and the preview and banner pictures
+// compiled in.
 // The data files are read from the source tree found through __FILE__.
 #include <gtest/gtest.h>
 #include <stb_image.h>
 
 #include <algorithm>
 #include <climits>
+#include <cstdlib>
 #include <fstream>
 #include <map>
 #include <regex>
@@ -233,6 +235,14 @@ Picture decode(const unsigned char* bytes, std::size_t size) {
   return p;
 }
 
+std::size_t colourCount(const Picture& p) {
+  std::set<unsigned> colours;
+  for (std::size_t i = 0; i < p.pixels.size(); i += 4) {
+    colours.insert(p.pixels[i] << 16 | p.pixels[i + 1] << 8 | p.pixels[i + 2]);
+  }
+  return colours.size();
+}
+
 TEST(InstallFiles, PreviewPictureIsAPaletteFlowerOnBlack) {
   const ResourceData* resource = findResource(105);
   ASSERT_NE(resource, nullptr);
@@ -240,11 +250,7 @@ TEST(InstallFiles, PreviewPictureIsAPaletteFlowerOnBlack) {
   ASSERT_EQ(p.width, 100);
   ASSERT_EQ(p.height, 100);
 
-  std::set<unsigned> colours;
-  for (std::size_t i = 0; i < p.pixels.size(); i += 4) {
-    colours.insert(p.pixels[i] << 16 | p.pixels[i + 1] << 8 | p.pixels[i + 2]);
-  }
-  EXPECT_LE(colours.size(), 256u);
+  EXPECT_LE(colourCount(p), 256u);
 
   for (const int at : {0, 99, 9900, 9999}) {
     const unsigned char* px = &p.pixels[static_cast<std::size_t>(at) * 4u];
@@ -267,6 +273,90 @@ TEST(InstallFiles, PreviewPictureIsAPaletteFlowerOnBlack) {
     }
     EXPECT_GE(count, hue.atLeast) << hue.name;
   }
+}
+
+// The pixels of a picture that pass a colour test: how many, where on
+// average, and the lowest row; those inside a rectangle are counted apart.
+struct Found {
+  int count = 0;
+  double meanX = 0.0;
+  double meanY = 0.0;
+  int bottom = -1;
+  int inside = 0;
+};
+
+struct Area {
+  int left, top, right, bottom; // pixels, right and bottom excluded
+};
+
+Found findPixels(const Picture& p, bool (*is)(int r, int g, int b), Area area) {
+  Found f;
+  for (int y = 0; y < p.height; ++y) {
+    for (int x = 0; x < p.width; ++x) {
+      const unsigned char* px = &p.pixels[static_cast<std::size_t>(y * p.width + x) * 4u];
+      if (!is(px[0], px[1], px[2])) continue;
+      ++f.count;
+      f.meanX += x;
+      f.meanY += y;
+      f.bottom = std::max(f.bottom, y);
+      if (x >= area.left && x < area.right && y >= area.top && y < area.bottom) ++f.inside;
+    }
+  }
+  if (f.count > 0) {
+    f.meanX /= f.count;
+    f.meanY /= f.count;
+  }
+  return f;
+}
+
+TEST(InstallFiles, BannerPictureIsAPaletteBurstUnderTitleAndCredit) {
+  const ResourceData* resource = findResource(121);
+  ASSERT_NE(resource, nullptr);
+  ASSERT_GT(resource->size, 25u);
+  EXPECT_EQ(resource->bytes[25], 3) << "PNG colour type: palette";
+  const Picture p = decode(resource->bytes, resource->size);
+  ASSERT_EQ(p.width, 256);
+  ASSERT_EQ(p.height, 128);
+  EXPECT_LE(colourCount(p), 256u);
+
+  for (const int at : {0, 255, 127 * 256, 128 * 256 - 1}) {
+    const unsigned char* px = &p.pixels[static_cast<std::size_t>(at) * 4u];
+    EXPECT_LE(std::max({px[0], px[1], px[2]}), 8) << "corner pixel " << at;
+  }
+
+  const Area whole{0, 0, 256, 128};
+  // The title: green letters along the top, from the left edge.
+  const Found green = findPixels(
+      p, [](int r, int g, int b) { return g > r + 60 && g > b + 60; }, Area{0, 0, 128, 40});
+  EXPECT_GE(green.count, 1000);
+  EXPECT_GE(green.inside, green.count / 2) << "title starts at the top left";
+  EXPECT_LT(green.meanX, 128.0) << "title to the left";
+  EXPECT_LT(green.bottom, 40) << "title in the top third";
+
+  // The burst: blue and violet streaks about a centre right of the middle.
+  const Found blue = findPixels(
+      p, [](int r, int g, int b) { return b > r + 60 && b > g + 60; }, whole);
+  const Found violet = findPixels(
+      p, [](int r, int g, int b) { return b > g + 80 && r > g + 40; }, whole);
+  EXPECT_GE(blue.count, 600);
+  EXPECT_GE(violet.count, 250);
+  const double burstX = (blue.meanX * blue.count + violet.meanX * violet.count) /
+                        std::max(1, blue.count + violet.count);
+  const double burstY = (blue.meanY * blue.count + violet.meanY * violet.count) /
+                        std::max(1, blue.count + violet.count);
+  EXPECT_GT(burstX, 140.0);
+  EXPECT_LT(burstX, 190.0);
+  EXPECT_GT(burstY, 40.0);
+  EXPECT_LT(burstY, 90.0);
+
+  // The credit: light blue letters along the bottom, to the right.
+  const Found credit = findPixels(
+      p,
+      [](int r, int g, int b) { return std::abs(r - 160) <= 24 && std::abs(g - 210) <= 24 && b >= 230; },
+      Area{64, 104, 256, 128});
+  EXPECT_GE(credit.inside, 120) << "credit along the bottom";
+  EXPECT_GE(credit.inside * 10, credit.count * 8) << "most light blue is the credit";
+  EXPECT_GT(credit.meanX, 140.0) << "credit to the right";
 }
 
 TEST(InstallFiles, IconsHaveTheirSizesAndAClearBackground) {
