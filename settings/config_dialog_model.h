@@ -24,7 +24,7 @@ enum class ControlKind : std::uint8_t {
   Picture,       // a bitmap resource at its own size
 };
 
-enum class DialogCommand : std::uint8_t { None, Ok, Cancel, Default, More };
+enum class DialogCommand : std::uint8_t { Ignored, Ok, Cancel, Default, More };
 
 struct DialogRect {
   int x = 0; // dialog units
@@ -44,7 +44,7 @@ struct DialogControl {
   int rangeMin = 0;                            // slider range, inclusive
   int rangeMax = 0;
   int defaultState = 0;                        // what "Default" sets: 0/1 or slider position
-  DialogCommand command = DialogCommand::None; // push buttons
+  DialogCommand command = DialogCommand::Ignored; // push buttons
 };
 
 struct DialogTemplate {
