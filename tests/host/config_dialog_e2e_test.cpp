@@ -22,7 +22,6 @@
 
 #include "settings/config_dialog_model.h"
 
-#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
