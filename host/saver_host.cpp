@@ -35,6 +35,7 @@
 #include "frame/program_objects.h"
 #include "host/saver_command.h"
 #include "host/saver_window.h"
+#include "settings/config_dialog.h"
 #include "settings/quoted_text.h"
 #include "settings/settings_store.h"
 
@@ -559,9 +560,7 @@ int saverMain(const char* commandLine) {
       if (command.window == 0) return -1;
       return runPreview(command.window);
     case SaverSwitch::Config:
-      std::fprintf(stderr, "starbloom: the configuration dialog is not built yet; settings live in "
-                           "~/.config/starbloom/Sbconfig.ini\n");
-      return 1;
+      return showConfigDialog(command.window);
     case SaverSwitch::Password: // no password services on Linux
     case SaverSwitch::Invalid:
       return -1;

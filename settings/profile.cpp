@@ -192,7 +192,10 @@ bool storableName(const char* name, const char* forbidden) {
 
 bool makeFolders(const std::string& folder) {
   struct stat st;
-  if (stat(folder.c_str(), &st) == 0) return S_ISDIR(st.st_mode);
+  if (stat(folder.c_str(), &st) == 0) {
+    if (!S_ISDIR(st.st_mode)) errno = ENOTDIR;
+    return S_ISDIR(st.st_mode);
+  }
   for (std::size_t i = 1; i <= folder.size(); ++i) {
     if (i < folder.size() && folder[i] != '/') continue;
     const std::string part = folder.substr(0, i);
@@ -413,7 +416,10 @@ bool profileWriteFile(const char* path, const std::string& text) {
     // replace it. access() lets root write anything, so a file with no write
     // bit at all is refused by its mode, for every user.
     const bool readOnly = (st.st_mode & 0222) == 0 || access(target.c_str(), W_OK) != 0;
-    if (!S_ISREG(st.st_mode) || readOnly) return false;
+    if (!S_ISREG(st.st_mode) || readOnly) {
+      errno = S_ISDIR(st.st_mode) ? EISDIR : readOnly ? EACCES : EINVAL;
+      return false;
+    }
     mode = st.st_mode & 07777;
   } else if (errno == ENOENT) {
     mode = newFileMode();
@@ -427,11 +433,15 @@ bool profileWriteFile(const char* path, const std::string& text) {
   if (fd < 0) return false;
   bool ok = writeAll(fd, text) && fchmod(fd, mode) == 0 && fsync(fd) == 0;
   ok = ok && rename(temp.c_str(), target.c_str()) == 0;
+  const int reason = errno;
   if (!ok) unlink(temp.c_str());
   // The lock ends here, once the file has its final name. The data is on
   // disk already, so the close has nothing left to report.
   close(fd);
-  if (!ok) return false;
+  if (!ok) {
+    errno = reason;
+    return false;
+  }
   syncFolder(folder);
   return true;
 }

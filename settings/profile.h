@@ -56,8 +56,8 @@ bool profileSetInText(std::string& text, const char* section, const char* key, c
 // flushes it to disk and renames it over the target. A symbolic link at path
 // is followed so that the link itself survives. A file without write
 // permission for the caller, or with no write bit at all (even for root), is
-// refused. On any failure returns false, removes the temporary file and
-// leaves the old file untouched. Temporary files that earlier writes left
+// refused. On any failure returns false with errno saying why, removes the
+// temporary file and leaves the old file untouched. Temporary files that earlier writes left
 // behind when they were killed are removed first; those of writes still
 // running are not.
 bool profileWriteFile(const char* path, const std::string& text);
