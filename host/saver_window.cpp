@@ -22,7 +22,7 @@
 #include <cstdlib>
 
 #include "frame/cursor.h"
-#include "frame/message_box.h"
+#include "settings/message_box.h"
 #include "frame/platform_time.h"
 #include "frame/program_objects.h"
 #include "host/saver_host.h"

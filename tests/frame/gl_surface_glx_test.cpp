@@ -13,7 +13,7 @@
 
 #include "frame/frame_clock.h"
 #include "frame/render_context.h"
-#include "frame/message_box.h"
+#include "settings/message_box.h"
 
 namespace starbloom {
 namespace {

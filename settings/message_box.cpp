@@ -11,7 +11,7 @@
 // an unattended run under Xvfb exercises the real window without waiting.
 // Boxes are rare (at most a few per run), so nothing here is kept between
 // calls but the record.
-#include "frame/message_box.h"
+#include "settings/message_box.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Box.H>
