@@ -478,7 +478,8 @@ TEST_F(SaverOnX, TryOutWindowEndsOnlyOnEscapeOrQ) {
 }
 
 // Two monitors side by side (Xephyr with Xinerama on the test's Xvfb): the
-// same scene in each, each in its own viewport, so the halves match.
+// same scene in each, each in its own viewport, so the halves match (a
+// picture stretched across both, or one half left black, would not).
 TEST_F(SaverOnX, TwoMonitorsEachShowTheSceneInTheirOwnViewport) {
   Server nested;
   ASSERT_TRUE(nested.start({"Xephyr", "+xinerama", "-screen", "640x480", "-screen", "640x480",
@@ -508,7 +509,9 @@ TEST_F(SaverOnX, TwoMonitorsEachShowTheSceneInTheirOwnViewport) {
   }
   EXPECT_GT(leftLit, 0) << saver.errors;
   EXPECT_GT(rightLit, 0);
-  EXPECT_EQ(differ, 0);
+  // The same picture, one viewport 640 pixels further right: the rasteriser
+  // may round an edge pixel or two differently there.
+  EXPECT_LE(differ, 10 + leftLit / 100);
   kill(saver.pid, SIGTERM);
   EXPECT_EQ(saver.wait(10000), 0);
   XCloseDisplay(inner);
