@@ -24,6 +24,7 @@
 
 #include <GL/gl.h>
 #include <sched.h>
+#include <unistd.h>
 
 #include <csignal>
 #include <cstdio>
@@ -67,6 +68,19 @@ Display* displayOf(const SaverWindow& w) { return static_cast<Display*>(w.displa
 int recordXError(Display*, XErrorEvent* event) {
   lastXError = event->error_code;
   return 0;
+}
+
+// The X server went away (killed, crashed, the connection cut) under either
+// of the program's connections: the window's or the GL surface's, which
+// share the display name. Xlib's own handler prints three lines and exits
+// through the atexit handlers, which would talk to the dead server again;
+// this says it in one line and ends at once.
+int onLostConnection(Display* display) {
+  const char* name = DisplayString(display);
+  std::fprintf(stderr, "starbloom: lost the connection to the X display %s\n",
+               quotedText(name != nullptr ? name : "").c_str());
+  std::fflush(stderr);
+  _exit(1);
 }
 
 void onSignal(int signal) { pendingSignal = signal; }
@@ -362,6 +376,7 @@ Display* openDisplay() {
     return nullptr;
   }
   XSetErrorHandler(recordXError);
+  XSetIOErrorHandler(onLostConnection); // for every connection, the GL surface's too
   return display;
 }
 
