@@ -128,6 +128,8 @@ TEST_F(HostFaults, SigtermMidFrameKillsQuicklyAndLeavesNothing) {
     EXPECT_EQ(left, 0u) << "windows left under the host's";
   }
   std::sort(delays.begin(), delays.end());
+  std::printf("SIGTERM to reaped, ms: %.1f %.1f %.1f %.1f %.1f\n", delays[0], delays[1], delays[2],
+              delays[3], delays[4]);
   EXPECT_LT(delays[delays.size() / 2], 100.0)
       << delays[0] << " " << delays[1] << " " << delays[2] << " " << delays[3] << " " << delays[4];
 }
