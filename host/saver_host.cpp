@@ -22,8 +22,8 @@
 // window, and exits quietly when the host's window goes away.
 #include "host/saver_host.h"
 
-#include <GL/gl.h>
 #include <sched.h>
+#include <unistd.h>
 
 #include <csignal>
 #include <cstdio>
@@ -67,6 +67,19 @@ Display* displayOf(const SaverWindow& w) { return static_cast<Display*>(w.displa
 int recordXError(Display*, XErrorEvent* event) {
   lastXError = event->error_code;
   return 0;
+}
+
+// The X server went away (killed, crashed, the connection cut) under either
+// of the program's connections: the window's or the GL surface's, which
+// share the display name. Xlib's own handler prints three lines and exits
+// through the atexit handlers, which would talk to the dead server again;
+// this says it in one line and ends at once.
+int onLostConnection(Display* display) {
+  const char* name = DisplayString(display);
+  std::fprintf(stderr, "starbloom: lost the connection to the X display %s\n",
+               quotedText(name != nullptr ? name : "").c_str());
+  std::fflush(stderr);
+  _exit(1);
 }
 
 void onSignal(int signal) { pendingSignal = signal; }
@@ -218,22 +231,19 @@ void postInput(SaverWindow& w, InputEvent input, int x = 0, int y = 0) {
   dispatch(w, event);
 }
 
-// Resizes the OpenGL window to the host's new size and centres the drawing
-// area in it again, as creation did.
-void followHostSize(SaverWindow& w, int width, int height) {
-  GlSurface& surface = renderContext.surface;
-  if (surface.glWindow == 0 || width <= 0 || height <= 0) return;
-  if (width == surface.windowWidth && height == surface.windowHeight) return;
-  XResizeWindow(displayOf(w), surface.glWindow, static_cast<unsigned>(width),
-                static_cast<unsigned>(height));
-  XSync(displayOf(w), False);
-  surface.windowWidth = width;
-  surface.windowHeight = height;
-  const DrawArea area = drawAreaFor(ScreenRect{0, 0, width, height}, settings.half, height);
-  frameDriver.viewports[0] = Viewport{area.viewportX, area.viewportY, area.drawWidth, area.drawHeight};
-  renderContext.width = area.drawWidth;
-  renderContext.height = area.drawHeight;
-  glViewport(area.viewportX, area.viewportY, area.drawWidth, area.drawHeight);
+// The screen changed size (RandR, a nested server's window resized): the
+// full-screen window covers the new screen and the drawing follows it.
+// Xlib keeps the size the screen had when the connection opened, which the
+// monitor layout falls back on without Xinerama; it is updated as
+// libXrandr's XRRUpdateConfiguration would.
+void followScreenSize(SaverWindow& w, int width, int height) {
+  Display* display = displayOf(w);
+  Screen* screen = DefaultScreenOfDisplay(display);
+  if (width <= 0 || height <= 0 || (width == screen->width && height == screen->height)) return;
+  screen->width = width;
+  screen->height = height;
+  XMoveResizeWindow(display, w.window, 0, 0, static_cast<unsigned>(width), static_cast<unsigned>(height));
+  followWindowSize(w, width, height);
 }
 
 // Turns one X event into the saver's messages.
@@ -269,8 +279,12 @@ void translate(SaverWindow& w, const XEvent& e) {
       return;
     case ConfigureNotify:
       // A host may resize its window; the drawing follows it.
-      if (w.role == WindowRole::Hosted && e.xconfigure.window == w.window && !w.previewMode) {
-        followHostSize(w, e.xconfigure.width, e.xconfigure.height);
+      if (w.role == WindowRole::Hosted && e.xconfigure.window == w.window) {
+        followWindowSize(w, e.xconfigure.width, e.xconfigure.height);
+      }
+      if (w.role == WindowRole::FullScreen && w.window != 0 &&
+          e.xconfigure.window == DefaultRootWindow(displayOf(w))) {
+        followScreenSize(w, e.xconfigure.width, e.xconfigure.height);
       }
       return;
     case ClientMessage:
@@ -362,6 +376,7 @@ Display* openDisplay() {
     return nullptr;
   }
   XSetErrorHandler(recordXError);
+  XSetIOErrorHandler(onLostConnection); // for every connection, the GL surface's too
   return display;
 }
 
@@ -409,6 +424,8 @@ int runFullScreen() {
                            static_cast<unsigned>(DisplayHeight(display, screen)), 0, CopyFromParent,
                            InputOutput, CopyFromParent,
                            CWOverrideRedirect | CWBackPixel | CWEventMask, &attributes);
+  // The root window's ConfigureNotify tells of a change of the screen's size.
+  XSelectInput(display, RootWindow(display, screen), StructureNotifyMask);
   nameWindow(display, w.window, FULL_SCREEN_TITLE);
   w.invisibleCursor = makeInvisibleCursor(display, w.window);
   return runWindow(w);

@@ -136,6 +136,20 @@ MonitorLayout windowMonitors(const SaverWindow& w, const MonitorLayout& screen,
 
 Display* displayOf(const SaverWindow& w) { return static_cast<Display*>(w.display); }
 
+// The monitors the window at rect covers and a viewport with the drawing
+// area of each.
+void layOutViewports(SaverWindow& w, const MonitorLayout& screenMonitors, const ScreenRect& rect) {
+  w.monitors = windowMonitors(w, screenMonitors, rect);
+  FrameDriverState& driver = frameDriver;
+  driver.viewportCount = w.monitors.count;
+  for (int i = 0; i < w.monitors.count; ++i) {
+    const DrawArea area = drawAreaFor(w.monitors.monitors[i], settings.half, rect.height);
+    driver.viewports[i] = Viewport{area.viewportX, area.viewportY, area.drawWidth, area.drawHeight};
+  }
+  w.drawWidth = driver.viewports[0].width;
+  w.drawHeight = driver.viewports[0].height;
+}
+
 int onCreate(SaverWindow& w) {
   readSaverSettings();
   w.timerRunning = true;
@@ -165,19 +179,10 @@ int onCreate(SaverWindow& w) {
   }
   w.previewMode = false;
 
-  w.monitors = windowMonitors(w, screenMonitors, rect);
-  FrameDriverState& driver = frameDriver;
-  driver.viewportCount = w.monitors.count;
-  for (int i = 0; i < w.monitors.count; ++i) {
-    const DrawArea area = drawAreaFor(w.monitors.monitors[i], settings.half, rect.height);
-    driver.viewports[i] = Viewport{area.viewportX, area.viewportY, area.drawWidth, area.drawHeight};
-  }
-  w.drawWidth = driver.viewports[0].width;
-  w.drawHeight = driver.viewports[0].height;
-
+  layOutViewports(w, screenMonitors, rect);
   renderContext.surface.binding = SurfaceBinding::Window;
   startUp(w.window, w.drawWidth, w.drawHeight, w.colourBits);
-  const Viewport& first = driver.viewports[0];
+  const Viewport& first = frameDriver.viewports[0];
   glViewport(first.x, first.y, first.width, first.height);
   return 1;
 }
@@ -239,6 +244,27 @@ void applyCursor(SaverWindow& w) {
   } else {
     XUndefineCursor(display, w.window);
   }
+}
+
+void followWindowSize(SaverWindow& w, int width, int height) {
+  GlSurface& surface = renderContext.surface;
+  if (w.previewMode || surface.glWindow == 0 || width <= 0 || height <= 0) return;
+  if (width == surface.windowWidth && height == surface.windowHeight) return;
+  Display* display = displayOf(w);
+  const ScreenRect rect{0, 0, width, height};
+  if (w.role == WindowRole::FullScreen) {
+    w.screenWidth = width;
+    w.screenHeight = height;
+  }
+  layOutViewports(w, queryMonitors(display), rect);
+  XResizeWindow(display, surface.glWindow, static_cast<unsigned>(width), static_cast<unsigned>(height));
+  XSync(display, False);
+  surface.windowWidth = width;
+  surface.windowHeight = height;
+  renderContext.width = w.drawWidth;
+  renderContext.height = w.drawHeight;
+  const Viewport& first = frameDriver.viewports[0];
+  glViewport(first.x, first.y, first.width, first.height);
 }
 
 int saverWindowProc(SaverWindow& w, const SaverEvent& event) {

@@ -80,6 +80,11 @@ int saverWindowProc(SaverWindow& w, const SaverEvent& event);
 // The host's default handling, with the dismissal rules (saver_host.cpp).
 int defaultSaverProc(SaverWindow& w, const SaverEvent& event);
 
+// Lays the drawing out again for the window's new size (a host that resized
+// its window, a screen that changed size): the monitors, their viewports
+// and the OpenGL window over the whole window. Nothing in a preview.
+void followWindowSize(SaverWindow& w, int width, int height);
+
 // The cursor shown over the window: invisible while the cursor counter is
 // below zero (full screen only).
 void applyCursor(SaverWindow& w);
