@@ -31,6 +31,7 @@
 #include <string>
 #include <vector>
 
+#include "light.h"
 #include "palette_png.h"
 
 namespace {
@@ -42,21 +43,12 @@ struct Point {
   double y = 0.0; // unit square, 0 top .. 1 bottom
 };
 
-struct Light {
-  double r = 0.0; // 0..1 on black; sums may pass 1 and are clamped per sample
-  double g = 0.0;
-  double b = 0.0;
-};
-
-Light scaled(Light c, double k) { return {c.r * k, c.g * k, c.b * k}; }
-Light added(Light a, Light b) { return {a.r + b.r, a.g + b.g, a.b + b.b}; }
-Light mixed(Light a, Light b, double t) { return added(scaled(a, 1.0 - t), scaled(b, t)); }
-Light rgb(int r, int g, int b) { return {r / 255.0, g / 255.0, b / 255.0}; }
-
-double smoothStep(double edge0, double edge1, double x) {
-  const double t = std::clamp((x - edge0) / (edge1 - edge0), 0.0, 1.0);
-  return t * t * (3.0 - 2.0 * t);
-}
+using picture::added;
+using picture::Light;
+using picture::mixed;
+using picture::rgb;
+using picture::scaled;
+using picture::smoothStep;
 
 // The flower head: a disc with twelve shallow petal lobes around a green heart.
 constexpr Point CENTRE{0.50, 0.35};
