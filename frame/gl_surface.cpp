@@ -11,17 +11,11 @@
 #include <algorithm>
 
 #include "frame/gl_surface_binding.h"
+#include "math/frustum.h"
 
 namespace starbloom {
 
 namespace {
-
-// Side values of the frustum are single-precision constants, widened to
-// double for glFrustum.
-constexpr float FRUSTUM_HALF_WIDTH = 0.4f;  // at the near plane
-constexpr float FRUSTUM_HALF_HEIGHT = 0.3f; // at the near plane
-constexpr double FRUSTUM_NEAR = 1.0;
-constexpr double FRUSTUM_FAR = 400.0;
 
 constexpr GLfloat START_CLEAR_COLOUR[4] = {0.3f, 0.0f, 0.8f, 1.0f}; // violet until the first frame
 constexpr GLfloat FOG_START = 20.0f; // world units from the eye
@@ -108,9 +102,11 @@ void applyDefaultGlState(int width, int height) {
 
   glMatrixMode(GL_PROJECTION);
   glLoadIdentity();
-  glFrustum(-static_cast<double>(FRUSTUM_HALF_WIDTH), static_cast<double>(FRUSTUM_HALF_WIDTH),
-            -static_cast<double>(FRUSTUM_HALF_HEIGHT), static_cast<double>(FRUSTUM_HALF_HEIGHT),
-            FRUSTUM_NEAR, FRUSTUM_FAR);
+  // Single-precision constants, widened to double.
+  const ViewFrustum& f = VIEW_FRUSTUM;
+  glFrustum(-static_cast<double>(f.halfWidth), static_cast<double>(f.halfWidth),
+            -static_cast<double>(f.halfHeight), static_cast<double>(f.halfHeight),
+            static_cast<double>(f.nearPlane), static_cast<double>(f.farPlane));
   glMatrixMode(GL_MODELVIEW);
   glViewport(0, 0, width, height);
 }

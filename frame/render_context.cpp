@@ -62,6 +62,7 @@ MeshView RenderContext::meshView() {
   view.useLighting = useLighting;
   view.useFog = useFog;
   view.clearColour = clearColour;
+  view.frustum = VIEW_FRUSTUM;
   return view;
 }
 

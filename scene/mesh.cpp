@@ -39,6 +39,7 @@ std::int32_t Mesh::addVertex(float x, float y, float z, float nx, float ny, floa
   v.texCoord[0] = s;
   v.texCoord[1] = t;
   v.colour = Color4{r, g, b, a};
+  changed();
   return vertexCount++;
 }
 
@@ -78,6 +79,7 @@ std::int32_t Mesh::addTriangle(std::int32_t a, std::int32_t b, std::int32_t c) {
       stripFlags[index] = 1;
     }
   }
+  changed();
   return triangleCount++;
 }
 
@@ -105,6 +107,7 @@ bool Mesh::translate(Vec3 offset) {
     MeshVertex& v = vertices[static_cast<std::size_t>(i)];
     if (v.material == currentMaterial) v.position += offset;
   }
+  changed();
   return true;
 }
 
@@ -119,6 +122,8 @@ bool Mesh::copyTo(Mesh& destination) const {
   for (int i = 0; i < MATERIAL_SLOTS; ++i) destination.materials[i] = materials[i];
   destination.currentMaterial = currentMaterial;
   destination.viewDistance = viewDistance;
+  destination.revision = revision;
+  destination.strips = strips;
   return true;
 }
 

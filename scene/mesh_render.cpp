@@ -1,13 +1,20 @@
-// Mesh drawing in immediate mode. A mesh whose origin lies outside a cone
+// Mesh drawing from vertex arrays. A mesh whose origin lies outside a cone
 // of about 26.6 degrees around the view direction (-zAxis of the camera)
 // and farther than its viewDistance is skipped whole. Otherwise the camera's
 // view is loaded, every light in use is sent in world coordinates, the
-// placement is applied, and the recorded strips are emitted: each strip
-// begins with its start triangle's three corners and adds one vertex per
-// continuing triangle. Material state goes to OpenGL only when a strip's
-// material differs from the last one applied. Per vertex: a texture
-// coordinate (textured materials), a normal and a position; the colour once
-// per strip, from its first vertex.
+// placement is applied, and the recorded strips are drawn from the mesh's
+// drawing arrays (mesh_strips): per vertex a texture coordinate, a normal
+// and a position; the colour once per strip, from its first vertex.
+// Material state goes to OpenGL only when a strip's material differs from
+// the last one applied.
+//
+// Chunks of a strip whose box lies wholly outside the view frustum are left
+// out, since none of their triangles could cover a pixel; each row of
+// chunks in view is one glDrawArrays of the same triangles, wound the same
+// way, so the picture is the one the whole strip gives. Materials and
+// colours still go to OpenGL for strips left out entirely, so the state a
+// draw leaves does not depend on the view. Lighting is per vertex, so the
+// vertices left out change nothing for the others.
 //
 // Blend mode 4 would ask for GL_SRC_COLOR as a source factor, which OpenGL
 // 1.1 rejects (the call would fail and keep the old function); it blends
@@ -17,6 +24,8 @@
 #include <GL/gl.h>
 
 #include <cmath>
+
+#include "scene/mesh_strips.h"
 
 namespace starbloom {
 
@@ -56,10 +65,25 @@ void applyMaterialSlot(const Material& m, const MeshView& view) {
   }
 }
 
-void sendCorner(const MeshVertex& v, bool textured) {
-  if (textured) glTexCoord2f(v.texCoord[0], v.texCoord[1]);
-  glNormal3f(v.normal.x, v.normal.y, v.normal.z);
-  glVertex3f(v.position.x, v.position.y, v.position.z);
+// Object coordinates to eye coordinates: the placement, then the camera.
+struct EyeTransform {
+  CoordFrame placement;
+  CoordFrame camera;
+  Vec3 toEye(Vec3 p) const {
+    const Vec3 world = placement.origin + p.x * placement.xAxis + p.y * placement.yAxis +
+                       p.z * placement.zAxis;
+    return camera.toLocal(world);
+  }
+};
+
+bool boxOutside(const EyeTransform& eye, const MeshBox& box, const ViewFrustum& frustum) {
+  Vec3 corners[8];
+  for (int k = 0; k < 8; ++k) {
+    corners[k] = eye.toEye(Vec3{(k & 1) != 0 ? box.high.x : box.low.x,
+                                (k & 2) != 0 ? box.high.y : box.low.y,
+                                (k & 4) != 0 ? box.high.z : box.low.z});
+  }
+  return allOutside(frustum, corners, 8);
 }
 
 } // namespace
@@ -88,31 +112,37 @@ bool drawMesh(CoordFrame placement, CoordFrame camera, const Mesh& mesh, const M
     glDisable(GL_FOG);
   }
 
+  const MeshStrips& strips = meshStrips(mesh);
+  const EyeTransform eye{placement, camera};
+  glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
+  glInterleavedArrays(GL_T2F_N3F_V3F, 0, strips.vertices.data());
   std::int32_t applied = NO_MATERIAL;
-  bool textured = false;
-  for (std::int32_t t = 0; t < mesh.triangleCount; ++t) {
-    const MeshTriangle& start = mesh.triangles[static_cast<std::size_t>(t)];
-    const MeshVertex& first = mesh.vertices[static_cast<std::size_t>(start.corners[0])];
-    const std::int32_t m = first.material;
+  for (const MeshStripRun& run : strips.runs) {
+    const std::int32_t m = run.material;
     if (m != applied && m >= 0 && m < MATERIAL_SLOTS) {
       applyMaterialSlot(mesh.materials[m], view);
-      textured = mesh.materials[m].textured;
       applied = m;
     }
-    glBegin(GL_TRIANGLE_STRIP);
-      if (textured) glTexCoord2f(first.texCoord[0], first.texCoord[1]);
-      glColor4f(first.colour.r, first.colour.g, first.colour.b, first.colour.a);
-      glNormal3f(first.normal.x, first.normal.y, first.normal.z);
-      glVertex3f(first.position.x, first.position.y, first.position.z);
-      sendCorner(mesh.vertices[static_cast<std::size_t>(start.corners[1])], textured);
-      sendCorner(mesh.vertices[static_cast<std::size_t>(start.corners[2])], textured);
-      while (t + 1 < mesh.triangleCount && mesh.stripFlags[static_cast<std::size_t>(t + 1)] != 0) {
-        ++t;
-        const MeshTriangle& next = mesh.triangles[static_cast<std::size_t>(t)];
-        sendCorner(mesh.vertices[static_cast<std::size_t>(next.corners[0])], textured);
+    glColor4f(run.colour.r, run.colour.g, run.colour.b, run.colour.a);
+    // Rows of chunks in view, each drawn as one strip.
+    const std::int32_t triangles = run.count - 2;
+    std::int32_t rowStart = -1;
+    for (std::int32_t t = 0;; t += MESH_CHUNK_TRIANGLES) {
+      const bool end = t >= triangles;
+      const bool shown =
+          !end && !boxOutside(eye, strips.boxes[static_cast<std::size_t>(
+                                       run.firstBox + t / MESH_CHUNK_TRIANGLES)],
+                              view.frustum);
+      if (shown && rowStart < 0) rowStart = t;
+      if (!shown && rowStart >= 0) {
+        const std::int32_t last = t < triangles ? t : triangles;
+        glDrawArrays(GL_TRIANGLE_STRIP, run.first + rowStart, last - rowStart + 2);
+        rowStart = -1;
       }
-    glEnd();
+      if (end) break;
+    }
   }
+  glPopClientAttrib();
   glLoadIdentity();
   return true;
 }

@@ -1,7 +1,8 @@
 #pragma once
-// Drawing meshes with OpenGL 1.1: the recorded strips in immediate mode,
+// Drawing meshes with OpenGL 1.1: the recorded strips from vertex arrays,
 // lights and materials turned into OpenGL state.
 #include "math/coord_frame.h"
+#include "math/frustum.h"
 #include "scene/light_table.h"
 #include "scene/mesh.h"
 #include "scene/texture.h"
@@ -15,6 +16,7 @@ struct MeshView {
   bool useLighting = true;
   bool useFog = true;
   Color4 clearColour;                 // fog colour of unblended materials
+  ViewFrustum frustum;                // the projection's; chunks outside it are not drawn
 };
 
 // Draws mesh placed by placement as seen from camera, unless its origin lies

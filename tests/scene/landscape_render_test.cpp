@@ -37,7 +37,8 @@ CoordFrame cameraAt(Vec3 eye, Vec3 target) {
 // The landscape of settings drawn once from camera into a cleared frame, as
 // the frame driver draws it after start-up; extra lights first.
 std::vector<std::uint8_t> landscapePicture(const Settings& s, const CoordFrame& camera,
-                                           const std::vector<LightSource>& extra = {}) {
+                                           const std::vector<LightSource>& extra = {},
+                                           const ViewFrustum* culling = nullptr) {
   OffscreenGl gl(W, H);
   settings = s;
   seedRandom(11);
@@ -52,7 +53,9 @@ std::vector<std::uint8_t> landscapePicture(const Settings& s, const CoordFrame& 
   renderContext.setClearColour(Color4{0.0f, 0.0f, 0.0f, 0.0f});
   renderContext.beginFrame();
   renderContext.useFog = settings.fog;
-  drawLandscapePasses(settings, camera, renderContext.lights, renderContext.meshView());
+  MeshView view = renderContext.meshView();
+  if (culling != nullptr) view.frustum = *culling;
+  drawLandscapePasses(settings, camera, renderContext.lights, view);
   std::vector<std::uint8_t> rgb = gl.readRgb();
   settings = Settings{};
   return rgb;
@@ -130,6 +133,70 @@ TEST(DrawMesh, OriginsFarOutsideTheViewConeAreSkipped) {
     drawMesh(placement, cameraAt(Vec3{}, Vec3{0, 0, -1}), mesh, view);
     EXPECT_EQ(gl.pixel(W / 2, H / 2).r > 200, c.drawn) << c.origin.x << "," << c.origin.y << "," << c.origin.z;
   }
+}
+
+// Parts of the ground outside the view are left out without changing a
+// pixel: the 100 x 100 landscape in two passes with fog, seen from inside,
+// along its edge, from far outside and from straight above, is the same
+// picture with the projection's frustum as with no culling at all. A frustum
+// half as wide culls ground that is in view, which shows: the culling is
+// really at work in the comparison.
+TEST(DrawMesh, CullingLeavesThePictureAsItIs) {
+  Settings s = land(true, true, 100);
+  s.landres = 100;
+  const ViewFrustum none{};
+  ViewFrustum narrow = VIEW_FRUSTUM;
+  narrow.halfWidth = VIEW_FRUSTUM.halfWidth / 2.0f;
+  const struct { const char* name; Vec3 eye; Vec3 target; } views[] = {
+      {"inside, looking across", {10, 12, 20}, {0, 0, -20}},
+      {"at a corner, looking along the edge", {48, 6, 48}, {48, 0, -50}},
+      {"far outside", {0, 30, 150}, {0, 0, 0}},
+      {"straight above", {0, 80, 0.1f}, {0, 0, 0}},
+  };
+  for (const auto& v : views) {
+    SCOPED_TRACE(v.name);
+    const CoordFrame camera = cameraAt(v.eye, v.target);
+    const auto whole = landscapePicture(s, camera, {}, &none);
+    EXPECT_GT(brightness(whole, 0, 0, W, H), 0);
+    EXPECT_TRUE(landscapePicture(s, camera, {}, &VIEW_FRUSTUM) == whole);
+    if (v.eye.z < 100.0f) {
+      EXPECT_FALSE(landscapePicture(s, camera, {}, &narrow) == whole);
+    }
+  }
+}
+
+// Drawing follows every change made to a mesh after it was first drawn:
+// moved away, the triangle in front of the eye is gone; a mesh copied from
+// it draws the same; a triangle added back in front of the eye shows.
+TEST(DrawMesh, DrawingFollowsChangesToTheMesh) {
+  OffscreenGl gl(W, H);
+  Mesh mesh(8);
+  for (const Vec3 corner : {Vec3{-2, -2, -10}, Vec3{2, -2, -10}, Vec3{0, 2, -10}}) {
+    mesh.addVertex(corner.x, corner.y, corner.z, 0, 0, 1, 0, 0, 1, 1, 1, 1);
+  }
+  mesh.addTriangle(0, 1, 2);
+  mesh.setMaterialFlags(false, false, false);
+  CoordFrame placement;
+  placement.setIdentityAxes();
+  MeshView view = renderContext.meshView();
+  view.useFog = false;
+  const auto centreLit = [&](const Mesh& m) {
+    glClearColor(0, 0, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    drawMesh(placement, cameraAt(Vec3{}, Vec3{0, 0, -1}), m, view);
+    return gl.pixel(W / 2, H / 2).r > 200;
+  };
+  EXPECT_TRUE(centreLit(mesh));
+  mesh.translate(Vec3{30, 0, 0});
+  EXPECT_FALSE(centreLit(mesh)) << "moved";
+  Mesh copy(8);
+  mesh.copyTo(copy);
+  EXPECT_FALSE(centreLit(copy)) << "copied after the move";
+  const std::int32_t a = mesh.addVertex(-2, -2, -10, 0, 0, 1, 0, 0, 1, 1, 1, 1);
+  const std::int32_t b = mesh.addVertex(2, -2, -10, 0, 0, 1, 0, 0, 1, 1, 1, 1);
+  const std::int32_t c = mesh.addVertex(0, 2, -10, 0, 0, 1, 0, 0, 1, 1, 1, 1);
+  mesh.addTriangle(a, b, c);
+  EXPECT_TRUE(centreLit(mesh)) << "added";
 }
 
 // Through the frame driver: with land on the lower part of the first frame
