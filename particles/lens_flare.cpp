@@ -29,6 +29,8 @@
 
 namespace starbloom {
 
+const float FLARE_TEXCOORDS[4][2] = {{0.0f, 0.0f}, {1.0f, 0.0f}, {1.0f, 1.0f}, {0.0f, 1.0f}};
+
 const FlareElement FLARE_ELEMENTS[FLARE_ELEMENT_COUNT] = {
     {0.5f, 0.4f, false},
     {0.25f, 0.07f, false},
@@ -61,34 +63,54 @@ CoordFrame identityFrame() {
 
 } // namespace
 
-void drawLensFlare(Vec3 p, const CoordFrame& view, float scale, Texture& first,
-                   Texture& second, Color4 color, const TextureTarget& target) {
+bool layOutLensFlare(Vec3 p, const CoordFrame& view, float scale, Color4 color,
+                     FlareLayout& out) {
   const Vec3 q = view.toLocal(p);
   // Written as "not in front" so that a NaN depth draws nothing as well.
-  if (!(q.z < 0.0f)) return;
+  if (!(q.z < 0.0f)) return false;
 
   float s = NEAR_GAIN / (1.0f - q.z);
   if (s > MAX_GAIN) s = MAX_GAIN;
 
   const float a = q.x / q.z;
   const float b = q.y / q.z;
-  if (!(std::fabs(a) < VIEW_HALF_WIDTH) || !(std::fabs(b) < VIEW_HALF_HEIGHT)) return;
+  if (!(std::fabs(a) < VIEW_HALF_WIDTH) || !(std::fabs(b) < VIEW_HALF_HEIGHT)) return false;
 
   // The alpha of the caller's colour plays no part: blending is additive.
-  const Color4 flareColour{0.5f * s * color.r, 0.5f * s * color.g, 0.5f * s * color.b, color.a};
+  out.colour = Color4{0.5f * s * color.r, 0.5f * s * color.g, 0.5f * s * color.b, color.a};
+  for (int k = 0; k < FLARE_ELEMENT_COUNT; ++k) {
+    const FlareElement& element = FLARE_ELEMENTS[k];
+    out.centres[k] = Vec3{FLARE_PLANE * element.position * a, FLARE_PLANE * element.position * b,
+                          -FLARE_PLANE};
+    out.sides[k] = scale * element.size;
+  }
+  return true;
+}
+
+void flareCorners(Vec3 centre, float side, const CoordFrame& frame, Vec3 (&corners)[4]) {
+  const Vec3 c = frame.toLocal(centre);
+  const float h = side * 0.5f;
+  corners[0] = Vec3{c.x - h, c.y + h, c.z};
+  corners[1] = Vec3{c.x + h, c.y + h, c.z};
+  corners[2] = Vec3{c.x + h, c.y - h, c.z};
+  corners[3] = Vec3{c.x - h, c.y - h, c.z};
+}
+
+void drawLensFlare(Vec3 p, const CoordFrame& view, float scale, Texture& first,
+                   Texture& second, Color4 color, const TextureTarget& target) {
+  FlareLayout layout;
+  if (!layOutLensFlare(p, view, scale, color, layout)) return;
   const CoordFrame eye = identityFrame();
-  for (const FlareElement& element : FLARE_ELEMENTS) {
-    const Vec3 centre{FLARE_PLANE * element.position * a, FLARE_PLANE * element.position * b,
-                      -FLARE_PLANE};
-    drawFlareElement(centre, scale * element.size, eye, element.ring ? second : first,
-                     flareColour, target);
+  for (int k = 0; k < FLARE_ELEMENT_COUNT; ++k) {
+    drawFlareElement(layout.centres[k], layout.sides[k], eye,
+                     FLARE_ELEMENTS[k].ring ? second : first, layout.colour, target);
   }
 }
 
 void drawFlareElement(Vec3 centre, float side, const CoordFrame& frame, Texture& texture,
                       Color4 color, const TextureTarget& target) {
-  const Vec3 c = frame.toLocal(centre);
-  const float h = side * 0.5f;
+  Vec3 corner[4];
+  flareCorners(centre, side, frame, corner);
 
   // Flares use the rendering context's switches, so they stay textured and
   // smooth whatever the particle texture settings say.
@@ -102,14 +124,10 @@ void drawFlareElement(Vec3 centre, float side, const CoordFrame& frame, Texture&
 
   glBegin(GL_POLYGON);
     glColor3f(color.r, color.g, color.b);
-    glTexCoord2f(0.0f, 0.0f);
-    glVertex3f(c.x - h, c.y + h, c.z);
-    glTexCoord2f(1.0f, 0.0f);
-    glVertex3f(c.x + h, c.y + h, c.z);
-    glTexCoord2f(1.0f, 1.0f);
-    glVertex3f(c.x + h, c.y - h, c.z);
-    glTexCoord2f(0.0f, 1.0f);
-    glVertex3f(c.x - h, c.y - h, c.z);
+    for (int k = 0; k < 4; ++k) {
+      glTexCoord2f(FLARE_TEXCOORDS[k][0], FLARE_TEXCOORDS[k][1]);
+      glVertex3f(corner[k].x, corner[k].y, corner[k].z);
+    }
   glEnd();
 
   // Only fog comes back: the flare leaves depth testing off on purpose.

@@ -16,6 +16,25 @@ struct FlareElement {
 constexpr int FLARE_ELEMENT_COUNT = 10;
 extern const FlareElement FLARE_ELEMENTS[FLARE_ELEMENT_COUNT];
 
+// Texture coordinates of an element's corners, in flareCorners' order.
+extern const float FLARE_TEXCOORDS[4][2];
+
+// A flare laid out in eye coordinates: each element's centre and side, and
+// the colour all of them are drawn in.
+struct FlareLayout {
+  Color4 colour;
+  Vec3 centres[FLARE_ELEMENT_COUNT];
+  float sides[FLARE_ELEMENT_COUNT] = {};
+};
+
+// The flare of a particle at p seen by view, or false when it shows none
+// (the particle is behind the eye or outside the view).
+bool layOutLensFlare(Vec3 p, const CoordFrame& view, float scale, Color4 color,
+                     FlareLayout& out);
+// An element's corners in frame's coordinates: top left, top right, bottom
+// right, bottom left.
+void flareCorners(Vec3 centre, float side, const CoordFrame& frame, Vec3 (&corners)[4]);
+
 // Nothing for a particle behind the eye or outside the view's side planes.
 // The model-view matrix must be the identity.
 // Textures are bound with the target's switches, whatever the particle

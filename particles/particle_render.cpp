@@ -25,9 +25,18 @@
 // lens flare leaves depth testing off, so particles after it in the same
 // pass are drawn over everything.
 //
-// Cost: per particle one design read, a few vector operations and 4 to 12
-// immediate-mode vertices, plus ten polygons per flare; the texture changes
-// only around glow and halo sprites. The pass allocates nothing.
+// That is what lets the pass batch its sprites (sprite_batch): it keeps
+// track of the texture binding each sprite would be drawn with, in drawing
+// order (a flare leaves the glow picture bound with the flares' filter, and
+// the halo after it is drawn with that), and hands the sprite to the batch of
+// that binding; the world batches are drawn before the first flare turns
+// depth testing off, and the rest at the end, the flares' squares under the
+// identity model-view. The pass ends with the binding and colour that drawing
+// sprite by sprite would have left.
+//
+// Cost: per particle one design read, a few vector operations and 12 to 36
+// vertices copied into batches, plus ten squares per flare; a handful of
+// vertex-array draws a frame. The pass allocates nothing.
 #include "particles/particle_render.h"
 
 #include <GL/gl.h>
@@ -35,6 +44,7 @@
 #include <cmath>
 
 #include "particles/lens_flare.h"
+#include "particles/sprite_batch.h"
 #include "scene/texture.h"
 #include "settings/settings.h"
 
@@ -69,33 +79,86 @@ struct PassSwitches {
   TextureTarget target;  // where textures are bound; the flares' switches
 };
 
-void useTexture(const PassSwitches& pass, Texture& texture) {
-  bindTexture(*pass.target.textureCount, pass.tex, texture, pass.liner);
+// Where the pass stands in drawing order: the binding the sprites so far
+// would have left, as the batches use it and as bindTexture was asked for.
+struct PassState {
+  SpriteBinding bound;
+  Texture* texture = &spriteTexture;
+  bool enable = false;
+  bool linear = false;
+  bool depthTested = false;     // no flare has turned depth testing off yet
+  Color4 colour;                // the colour of the last sprite
+  bool coloured = false;        // any sprite drawn
+};
+
+// Sprite batches of the pass; scratch memory, empty between passes.
+SpriteBatches batches;
+
+void bindAs(PassState& state, Texture& texture, bool enable, bool linear) {
+  state.bound = spriteBinding(texture, enable, linear, false);
+  state.texture = &texture;
+  state.enable = enable;
+  state.linear = linear;
+}
+
+void useTexture(const PassSwitches& pass, PassState& state, Texture& texture) {
+  bindAs(state, texture, pass.tex, pass.liner);
+}
+
+// One corner of a sprite: texture coordinates, colour and place.
+void setCorner(SpriteVertex& v, float s, float t, Color4 colour, Vec3 p) {
+  v = SpriteVertex{s, t, colour.r, colour.g, colour.b, p.x, p.y, p.z};
 }
 
 // One triangle strip pos + a, pos + b, pos - b, pos + tail.
-void drawStrip(Vec3 pos, const SpriteCorners& c, float r, float g, float b) {
-  glBegin(GL_TRIANGLE_STRIP);
-    glColor3f(r, g, b);
-    glTexCoord2f(0.0f, 0.0f);
-    glVertex3f(pos.x + c.a.x, pos.y + c.a.y, pos.z + c.a.z);
-    glTexCoord2f(1.0f, 0.0f);
-    glVertex3f(pos.x + c.b.x, pos.y + c.b.y, pos.z + c.b.z);
-    glTexCoord2f(0.0f, 1.0f);
-    glVertex3f(pos.x - c.b.x, pos.y - c.b.y, pos.z - c.b.z);
-    glTexCoord2f(1.0f, 1.0f);
-    glVertex3f(pos.x + c.t.x, pos.y + c.t.y, pos.z + c.t.z);
-  glEnd();
+// A sprite with no colour above zero adds nothing (OpenGL clamps negative
+// colours to black, and the particles' fog colour is black): it is left out.
+void drawStrip(PassState& state, Vec3 pos, const SpriteCorners& c, float r, float g, float b) {
+  const Color4 colour{r, g, b, 1.0f};
+  state.colour = colour;
+  state.coloured = true;
+  if (!(r > 0.0f || g > 0.0f || b > 0.0f)) return;
+  SpriteVertex corners[4];
+  setCorner(corners[0], 0.0f, 0.0f, colour,
+            Vec3{pos.x + c.a.x, pos.y + c.a.y, pos.z + c.a.z});
+  setCorner(corners[1], 1.0f, 0.0f, colour,
+            Vec3{pos.x + c.b.x, pos.y + c.b.y, pos.z + c.b.z});
+  setCorner(corners[2], 0.0f, 1.0f, colour,
+            Vec3{pos.x - c.b.x, pos.y - c.b.y, pos.z - c.b.z});
+  setCorner(corners[3], 1.0f, 1.0f, colour,
+            Vec3{pos.x + c.t.x, pos.y + c.t.y, pos.z + c.t.z});
+  addSprite(batches, state.bound, corners, STRIP_TRIANGLES);
 }
 
-// The flare is laid out in eye space, so it is drawn under an identity
-// model-view matrix and the camera transform comes back afterwards.
-void drawFlareAt(const PassSwitches& pass, Vec3 pos, const CoordFrame& camera, float scale, float r,
-                 float g, float b) {
-  glPushMatrix();
-  glLoadIdentity();
-  drawLensFlare(pos, camera, scale, glowTexture, ringTexture, Color4{r, g, b, 1.0f}, pass.target);
-  glPopMatrix();
+// The flare is laid out in eye space: its squares go to the eye batches.
+// The first flare shown ends depth testing for the rest of the pass, so
+// whatever came before it is drawn first.
+void drawFlareAt(const PassSwitches& pass, PassState& state, Vec3 pos, const CoordFrame& camera,
+                 float scale, float r, float g, float b) {
+  FlareLayout layout;
+  if (!layOutLensFlare(pos, camera, scale, Color4{r, g, b, 1.0f}, layout)) return;
+  if (state.depthTested) {
+    drawSpriteBatches(batches, false);
+    glDisable(GL_DEPTH_TEST);
+    state.depthTested = false;
+  }
+  CoordFrame eye;
+  eye.setIdentityAxes();
+  for (int k = 0; k < FLARE_ELEMENT_COUNT; ++k) {
+    Texture& texture = FLARE_ELEMENTS[k].ring ? ringTexture : glowTexture;
+    Vec3 p[4];
+    flareCorners(layout.centres[k], layout.sides[k], eye, p);
+    SpriteVertex corners[4];
+    for (int c = 0; c < 4; ++c) {
+      setCorner(corners[c], FLARE_TEXCOORDS[c][0], FLARE_TEXCOORDS[c][1], layout.colour, p[c]);
+    }
+    const TextureTarget& t = pass.target;
+    addSprite(batches, spriteBinding(texture, t.useTextures, t.smoothTextures, true), corners,
+              POLYGON_TRIANGLES);
+    bindAs(state, texture, t.useTextures, t.smoothTextures);
+  }
+  state.colour = layout.colour;
+  state.coloured = true;
 }
 
 // The kite of a moving particle, or false when its motion on the screen
@@ -120,10 +183,12 @@ bool streakCorners(const Particle& p, const ShellDesign& d, Vec3 back, float hal
   return true;
 }
 
-void beginPass(const PassSwitches& pass) {
+void beginPass(const PassSwitches& pass, PassState& state) {
   if (pass.tex) glEnable(GL_TEXTURE_2D);
   if (pass.zbuffer) glDepthMask(GL_FALSE);
-  useTexture(pass, spriteTexture);
+  bindTexture(*pass.target.textureCount, pass.tex, spriteTexture, pass.liner);
+  useTexture(pass, state, spriteTexture);
+  state.depthTested = pass.zbuffer;
   glTexEnvf(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, static_cast<float>(GL_MODULATE));
   glEnable(GL_BLEND);
   glBlendFunc(GL_ONE, GL_ONE);
@@ -147,12 +212,16 @@ void beginPass(const PassSwitches& pass) {
   glDisable(GL_NORMALIZE);
 }
 
-void endPass(const PassSwitches& pass) {
+void endPass(const PassSwitches& pass, PassState& state) {
+  drawSpriteBatches(batches, false);
+  drawSpriteBatches(batches, true);
+  bindTexture(*pass.target.textureCount, state.enable, *state.texture, state.linear);
+  if (state.coloured) glColor3f(state.colour.r, state.colour.g, state.colour.b);
   glEnable(GL_FOG);
   if (pass.zbuffer) glDepthMask(GL_TRUE);
 }
 
-void drawParticle(const PassSwitches& pass, const Particle& p, const ShellDesign& d,
+void drawParticle(const PassSwitches& pass, PassState& state, const Particle& p, const ShellDesign& d,
                   const CoordFrame& camera) {
   const Vec3 pos = p.position;
   const Vec3 back = camera.zAxis;
@@ -165,7 +234,7 @@ void drawParticle(const PassSwitches& pass, const Particle& p, const ShellDesign
     // A flash shrinks and darkens from twice the size to nothing over its
     // life; a flash without a life has nothing left to show.
     const float f = p.lifetime > 0.0f ? (p.lifetime - p.age) / p.lifetime : 0.0f;
-    useTexture(pass, glowTexture);
+    useTexture(pass, state, glowTexture);
     size = 2.0f * f * size;
     r *= f;
     g *= f;
@@ -180,18 +249,18 @@ void drawParticle(const PassSwitches& pass, const Particle& p, const ShellDesign
     c.b = half * camera.xAxis;
     c.t = -c.a;
   }
-  drawStrip(pos, c, r, g, b);
+  drawStrip(state, pos, c, r, g, b);
 
   SpriteCorners glow{c.a, c.b, -c.a};
   if (pass.blur && !d.emitsSparks) {
     // Negative for a receding particle; OpenGL clamps that colour to black.
     const float m = 0.5f * dot(back, p.velocity);
-    drawStrip(pos, glow, m * r, m * g, m * b);
+    drawStrip(state, pos, glow, m * r, m * g, m * b);
   }
 
   if (d.halo && pass.blight) {
     float k = (4.0f * (d.emitsSparks ? 1.0f : 0.0f) + 5.0f * (pass.blur ? 2.0f : 1.0f)) * 1.7f;
-    useTexture(pass, glowTexture);
+    useTexture(pass, state, glowTexture);
     if (d.childCountMin != 0) {
       r *= 2.0f;
       g *= 2.0f;
@@ -204,17 +273,17 @@ void drawParticle(const PassSwitches& pass, const Particle& p, const ShellDesign
       b *= 1.4f;
       k *= 1.3f;
     }
-    if (pass.lens) drawFlareAt(pass, pos, camera, 0.025f * k, 0.1f * r, 0.1f * g, 0.1f * b);
+    if (pass.lens) drawFlareAt(pass, state, pos, camera, 0.025f * k, 0.1f * r, 0.1f * g, 0.1f * b);
     glow.a = k * glow.a;
     glow.b = k * glow.b;
     glow.t = -glow.a;
-    drawStrip(pos, glow, 0.2f * r, 0.2f * g, 0.2f * b);
-    useTexture(pass, spriteTexture);
+    drawStrip(state, pos, glow, 0.2f * r, 0.2f * g, 0.2f * b);
+    useTexture(pass, state, spriteTexture);
   }
 
   if (d.isFlash) {
-    if (pass.lens) drawFlareAt(pass, pos, camera, 0.1f * size, 0.5f * r, 0.5f * g, 0.5f * b);
-    useTexture(pass, spriteTexture);
+    if (pass.lens) drawFlareAt(pass, state, pos, camera, 0.1f * size, 0.5f * r, 0.5f * g, 0.5f * b);
+    useTexture(pass, state, spriteTexture);
   }
 }
 
@@ -232,15 +301,17 @@ void drawParticles(const ParticleStore& store, const CoordFrame& camera,
   pass.zbuffer = settings.zbuffer;
   pass.sizeBase = settings.sizeBase;
 
-  beginPass(pass);
+  batches.textureCount = target.textureCount;
+  PassState state;
+  beginPass(pass, state);
   const std::int32_t count = store.count < MAX_PARTICLES ? store.count : MAX_PARTICLES;
   for (std::int32_t i = 0; i < count; ++i) {
     const Particle& p = store.particles[i];
     // Every spawn sets a design; a record without one has nothing to draw.
     if (!p.active || p.design == nullptr) continue;
-    drawParticle(pass, p, *p.design, camera);
+    drawParticle(pass, state, p, *p.design, camera);
   }
-  endPass(pass);
+  endPass(pass, state);
 }
 
 } // namespace starbloom

@@ -174,6 +174,67 @@ TEST_F(ParticleRender, StreakTrailsTheScreenMotionAndGlowsWhenApproaching) {
   }
 }
 
+// Sprites are drawn in batches, but what the depth test hides follows the
+// drawing order: a particle behind a nearer surface is hidden when it comes
+// before the first lens flare of the pass and shows when it comes after it.
+// And a sky full of sprites of several textures, many batches' worth, shows
+// every one of them.
+TEST_F(ParticleRender, BatchedSpritesKeepTheDrawingOrderAndAllShow) {
+  // Particles of a case share one design, so each kind gets its own here.
+  ShellDesign plain;
+  plain.size = 1.0f;
+  ShellDesign halo = plain;
+  halo.size = 0.1f;
+  halo.halo = true;
+  ShellDesign flash = plain;
+  flash.size = 0.1f;
+  flash.isFlash = true;
+  const auto put = [this](const ShellDesign& d, Vec3 where, float grey) -> Particle& {
+    Particle& p = add(0, where, grey);
+    p.design = &d;
+    return p;
+  };
+
+  const Vec3 hiddenFirst{-1.0f, 0.0f, 0.0f};
+  const Vec3 flared{2.0f, 2.0f, 0.0f};
+  const Vec3 shownAfter{1.0f, 0.0f, 0.0f};
+  reset(ZBUFFER | BLIGHT | LENS);
+  glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
+  glTranslatef(0.0f, 0.0f, 5.0f);
+  glRectf(-1.5f, -1.0f, 1.5f, 1.0f);
+  glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+  render_test::loadView(camera);
+  put(plain, hiddenFirst, 0.4f);
+  put(halo, flared, 0.4f);
+  put(plain, shownAfter, 0.4f);
+  draw();
+  expectGrey(at(hiddenFirst), 0, 3);
+  expectGrey(at(shownAfter), 102, 3);
+  expectStateAfterPass(false);
+
+  // 30 x 20 particles 6 pixels apart, every third a flash (the glow
+  // picture), the rest plain sprites, textures on.
+  reset(0);
+  settings.tex = true;
+  plain.size = 0.2f;
+  constexpr int COLUMNS = 30, ROWS = 20;
+  const auto place = [](int i, int j) {
+    return Vec3{0.24f * static_cast<float>(i - COLUMNS / 2), 0.24f * static_cast<float>(j - ROWS / 2),
+                0.0f};
+  };
+  for (int j = 0; j < ROWS; ++j) {
+    for (int i = 0; i < COLUMNS; ++i) {
+      put((i + j * COLUMNS) % 3 == 0 ? flash : plain, place(i, j), 1.0f).age = 0.5f;
+    }
+  }
+  draw();
+  int dark = 0;
+  for (int j = 0; j < ROWS; ++j) {
+    for (int i = 0; i < COLUMNS; ++i) dark += at(place(i, j)).r < 100 ? 1 : 0;
+  }
+  EXPECT_EQ(dark, 0) << "particles not drawn";
+}
+
 TEST_F(ParticleRender, HalosAndFlashesWithTheirLensFlares) {
   // A white particle 2 right of the centre, 10 in front of the eye; extent:
   // the sprite's half-diagonal in world units (the halo's, where it has one);
