@@ -4,7 +4,10 @@
 // area a single screen gets: the full size, or with half on both sides
 // times 0.7072135785007072 truncated, centred with integer halves of the
 // difference. A single monitor covering the screen gives exactly the
-// screen's own area. Cost: a few passes over at most eight rectangles.
+// screen's own area. When the screen changes size, a lone monitor the
+// server still reports at the old screen's size is the new screen: servers
+// often tell of the monitor's new mode later, or not at all. Cost: a few
+// passes over at most eight rectangles.
 #include "host/monitor_layout.h"
 
 namespace starbloom {
@@ -69,6 +72,18 @@ MonitorLayout distinctMonitors(const ScreenRect* heads, int headCount, int scree
     layout.count = 1;
   }
   return layout;
+}
+
+MonitorLayout monitorsAfterScreenChange(const MonitorLayout& reported, int oldWidth,
+                                        int oldHeight, int width, int height) {
+  const ScreenRect& only = reported.monitors[0];
+  const bool oldScreen = reported.count == 1 && only.x == 0 && only.y == 0 &&
+                         only.width == oldWidth && only.height == oldHeight;
+  if (!oldScreen) return reported;
+  MonitorLayout screen;
+  screen.monitors[0] = ScreenRect{0, 0, width, height};
+  screen.count = 1;
+  return screen;
 }
 
 DrawArea drawAreaFor(const ScreenRect& monitor, bool half, int windowHeight) {

@@ -25,6 +25,16 @@ struct MonitorLayout {
 MonitorLayout distinctMonitors(const ScreenRect* heads, int headCount, int screenWidth,
                                int screenHeight);
 
+// The monitors of a screen that has just changed size from oldWidth x
+// oldHeight to width x height, from those the server reports now. A server
+// may tell of the screen's new size before its monitor's (xrandr sizes the
+// screen first and sets the mode after), or leave the monitor at the old
+// mode (a nested server whose window was resized), so a single monitor that
+// still covers exactly the old screen is taken to be the new screen. Any
+// other layout is kept as reported.
+MonitorLayout monitorsAfterScreenChange(const MonitorLayout& reported, int oldWidth,
+                                        int oldHeight, int width, int height);
+
 // Drawing size of a monitor: its size, times HALF_SIZE_FACTOR (truncated)
 // when half is on; and the OpenGL viewport of that size centred on the
 // monitor, in a window of windowHeight whose top left is the screen's.

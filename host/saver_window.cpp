@@ -252,11 +252,15 @@ void followWindowSize(SaverWindow& w, int width, int height) {
   if (width == surface.windowWidth && height == surface.windowHeight) return;
   Display* display = displayOf(w);
   const ScreenRect rect{0, 0, width, height};
+  MonitorLayout screenMonitors = queryMonitors(display);
   if (w.role == WindowRole::FullScreen) {
+    // The heads may still describe the screen as it was.
+    screenMonitors = monitorsAfterScreenChange(screenMonitors, w.screenWidth, w.screenHeight,
+                                               width, height);
     w.screenWidth = width;
     w.screenHeight = height;
   }
-  layOutViewports(w, queryMonitors(display), rect);
+  layOutViewports(w, screenMonitors, rect);
   XResizeWindow(display, surface.glWindow, static_cast<unsigned>(width), static_cast<unsigned>(height));
   XSync(display, False);
   surface.windowWidth = width;

@@ -149,6 +149,12 @@ TEST(SaverWindowProc, SecondDestroyShowsTheDestroyError) {
   hideCursor();
 }
 
+// A rectangle as "x,y wxh", for messages that show both sides whole.
+std::string text(const ScreenRect& r) {
+  return std::to_string(r.x) + "," + std::to_string(r.y) + " " + std::to_string(r.width) + "x" +
+         std::to_string(r.height);
+}
+
 TEST(MonitorLayout, DistinctMonitorsAndTheirCentredDrawingAreas) {
   struct Area {
     int x, y, w, h; // monitor in screen pixels
@@ -183,16 +189,41 @@ TEST(MonitorLayout, DistinctMonitorsAndTheirCentredDrawingAreas) {
     for (int i = 0; i < c.count; ++i) {
       const ScreenRect& m = layout.monitors[i];
       const Area& want = c.areas[i];
-      EXPECT_EQ((std::to_string(m.x) + "," + std::to_string(m.y) + " " + std::to_string(m.width) +
-                 "x" + std::to_string(m.height)),
-                (std::to_string(want.x) + "," + std::to_string(want.y) + " " +
-                 std::to_string(want.w) + "x" + std::to_string(want.h)))
-          << c.name;
+      EXPECT_EQ(text(m), text(ScreenRect{want.x, want.y, want.w, want.h})) << c.name;
       const DrawArea area = drawAreaFor(m, c.half, c.windowHeight);
       EXPECT_EQ(area.viewportX, want.vx) << c.name;
       EXPECT_EQ(area.viewportY, want.vy) << c.name;
       EXPECT_EQ(area.drawWidth, want.dw) << c.name;
       EXPECT_EQ(area.drawHeight, want.dh) << c.name;
+    }
+  }
+}
+
+// A screen that changed size from 640x480 to 960x600: a lone monitor still
+// at the old screen's size is the new screen; other layouts stay as the
+// server reports them.
+TEST(MonitorLayout, MonitorsAfterTheScreenChangedSize) {
+  const struct {
+    const char* name;
+    ScreenRect heads[2];
+    int count;
+    ScreenRect want[2];
+  } cases[] = {
+      {"one monitor still at the old size", {{0, 0, 640, 480}}, 1, {{0, 0, 960, 600}}},
+      {"one monitor at the new size", {{0, 0, 960, 600}}, 1, {{0, 0, 960, 600}}},
+      {"one monitor smaller than the old screen", {{0, 0, 640, 400}}, 1, {{0, 0, 640, 400}}},
+      {"one monitor of the old size, moved", {{320, 120, 640, 480}}, 1, {{320, 120, 640, 480}}},
+      {"two monitors", {{0, 0, 320, 480}, {320, 0, 320, 480}}, 2,
+       {{0, 0, 320, 480}, {320, 0, 320, 480}}},
+  };
+  for (const auto& c : cases) {
+    MonitorLayout reported;
+    for (int i = 0; i < c.count; ++i) reported.monitors[i] = c.heads[i];
+    reported.count = c.count;
+    const MonitorLayout layout = monitorsAfterScreenChange(reported, 640, 480, 960, 600);
+    ASSERT_EQ(layout.count, c.count) << c.name;
+    for (int i = 0; i < c.count; ++i) {
+      EXPECT_EQ(text(layout.monitors[i]), text(c.want[i])) << c.name;
     }
   }
 }

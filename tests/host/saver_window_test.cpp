@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace starbloom {
 namespace {
 
@@ -174,8 +176,14 @@ TEST_F(SaverOnX, HostedModeDrawsIntoTheHostsWindowAndDiesBySigterm) {
       XGetWindowAttributes(display, children[0], &a);
       XFree(children);
       EXPECT_EQ(a.width * 10000 + a.height, 640 * 10000 + 360);
+      // Grown again, the picture covers the whole window: the part the
+      // small one left out is mostly the OpenGL window's black, not the
+      // host's white background.
       XResizeWindow(display, host, SCREEN_W, SCREEN_H);
       XSync(display, False);
+      pause(1000);
+      const std::vector<unsigned> grown = pixels(display, host, 640, 360, 640, 360);
+      EXPECT_GT(std::count(grown.begin(), grown.end(), 0u), 640 * 360 / 2);
     }
     xdotool("mousemove 10 10 click 1 key a mousemove 600 400");
     pause(500);
