@@ -6,9 +6,14 @@
 #include <gtest/gtest.h>
 
 #include <dirent.h>
+#include <sys/inotify.h>
+#include <sys/ptrace.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cstdint>
 #include <fstream>
 #include <random>
 
@@ -257,10 +262,34 @@ std::vector<std::string> namesStarting(const std::string& folder, const std::str
   return found;
 }
 
-// The configuration dialog SIGKILLed 0 to 50 ms after "OK" is clicked,
-// twenty times: the settings file is always exactly the old text or exactly
-// the new one, and the temporary files a killed write leaves are gone after
-// the next write that completes.
+// Whether the events waiting on an inotify watch include one of trigger
+// for a name in the folder; each event read is added to seen, one line each.
+bool eventCame(int watch, std::uint32_t trigger, std::string& seen) {
+  alignas(inotify_event) char buffer[4096];
+  bool came = false;
+  for (ssize_t n = 0; (n = read(watch, buffer, sizeof buffer)) > 0;) {
+    for (ssize_t at = 0; at < n;) {
+      const inotify_event* event = reinterpret_cast<const inotify_event*>(buffer + at);
+      at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+      if (event->len == 0) continue;
+      came = came || (event->mask & trigger) != 0;
+      seen += std::to_string(event->mask) + " " + event->name + "\n";
+    }
+  }
+  return came;
+}
+
+// The configuration dialog SIGKILLed while "OK" writes, twenty times, at
+// a point the test chooses: the dialog runs under ptrace, one system call at
+// a time, and the settings folder's inotify watch, read at every stop, says
+// when its temporary file appeared (IN_CREATE) or, every other time, when the
+// first bytes went into it (IN_MODIFY); round r kills it r / 2 system-call
+// stops after that, so the kills walk through the write and past its rename.
+// No race with the write's speed decides where a kill lands, on a disk or on
+// tmpfs. The settings file is always exactly the old text or exactly the new
+// one; a kill before the rename leaves its temporary behind, and the next
+// write removes it, so the folder never holds more than the last killed
+// write's.
 TEST_F(HostFaults, DialogKilledWhileOkWritesLeavesOldOrNewFile) {
   const std::string folder = configHome + "/starbloom";
   const std::string path = folder + "/Sbconfig.ini";
@@ -268,9 +297,10 @@ TEST_F(HostFaults, DialogKilledWhileOkWritesLeavesOldOrNewFile) {
   const std::string before = "; kept\n[param]\ntex=0\nttime=7\nbig=1\n";
   const auto writeBefore = [&] { std::ofstream(path, std::ios::binary | std::ios::trunc) << before; };
 
-  // "OK" in the dialog, found by its caption; the font's size follows from
-  // the window's size, as in the dialogs' own tests.
-  const auto runDialog = [&](Saver& dialog) -> bool {
+  // Starts the dialog and finds "OK" by its caption; the font's size follows
+  // from the window's size, as in the dialogs' own tests. Returns the
+  // xdotool command that clicks it, or "" when no dialog showed.
+  const auto openDialog = [&](Saver& dialog) -> std::string {
     start(dialog, {"/c"});
     Window found = 0;
     for (int waited = 0; waited < 15000 && found == 0; waited += 20) {
@@ -290,7 +320,7 @@ TEST_F(HostFaults, DialogKilledWhileOkWritesLeavesOldOrNewFile) {
       if (children != nullptr) XFree(children);
       if (found == 0) pause(20);
     }
-    if (found == 0) return false;
+    if (found == 0) return "";
     XWindowAttributes a{};
     XGetWindowAttributes(display, found, &a);
     int x = 0, y = 0;
@@ -304,45 +334,107 @@ TEST_F(HostFaults, DialogKilledWhileOkWritesLeavesOldOrNewFile) {
         if (size.w == a.width && size.h == a.height) font = DialogFontMetrics{width, height};
       }
     }
+    if (font.charWidth == 0) return "";
     const PixelRect ok =
         dialogUnitsToPixels(font, CONFIG_DIALOG.controls[controlIndex(CONFIG_DIALOG, 1005)].rect);
     // No --sync: it waits for a move that never comes when the pointer is
     // there already, as it is from the round before.
-    xdotool("mousemove " + std::to_string(x + ok.x + ok.w / 2) + " " +
-            std::to_string(y + ok.y + ok.h / 2) + " click 1");
-    return font.charWidth > 0;
+    return "mousemove " + std::to_string(x + ok.x + ok.w / 2) + " " +
+           std::to_string(y + ok.y + ok.h / 2) + " click 1";
+  };
+  // A dialog closed with "OK" and let finish its write.
+  const auto okToTheEnd = [&] {
+    Saver dialog;
+    const std::string click = openDialog(dialog);
+    ASSERT_NE(click, "") << dialog.errors;
+    xdotool(click);
+    ASSERT_EQ(dialog.wait(10000), 0) << dialog.errors;
   };
 
   writeBefore();
-  Saver first;
-  ASSERT_TRUE(runDialog(first)) << first.errors;
-  ASSERT_EQ(first.wait(10000), 0) << first.errors;
+  ASSERT_NO_FATAL_FAILURE(okToTheEnd());
   const std::string after = readAll(path);
   ASSERT_NE(after, before);
   ASSERT_NE(after.find("; kept\n"), std::string::npos) << after;
 
-  const unsigned seed = std::random_device{}();
-  SCOPED_TRACE("seed " + std::to_string(seed));
-  std::mt19937 random(seed);
-  int olds = 0;
-  for (int round = 0; round < 20; ++round) {
+  constexpr int ROUNDS = 20;
+  int inside = 0, olds = 0, news = 0;
+  std::vector<std::string> leftBefore;
+  for (int round = 0; round < ROUNDS; ++round) {
     SCOPED_TRACE(round);
     writeBefore();
+    const int watch = inotify_init1(IN_CLOEXEC | IN_NONBLOCK);
+    ASSERT_GE(watch, 0);
+    ASSERT_GE(inotify_add_watch(watch, folder.c_str(),
+                                IN_CREATE | IN_MODIFY | IN_CLOSE_WRITE | IN_MOVED_TO),
+              0);
     Saver dialog;
-    ASSERT_TRUE(runDialog(dialog)) << dialog.errors;
-    pause(std::uniform_int_distribution<int>(0, 50)(random));
-    kill(dialog.pid, SIGKILL);
-    dialog.wait(10000);
+    const std::string click = openDialog(dialog);
+    ASSERT_NE(click, "") << dialog.errors;
+    ASSERT_EQ(ptrace(PTRACE_SEIZE, dialog.pid, 0, PTRACE_O_TRACESYSGOOD | PTRACE_O_EXITKILL), 0)
+        << std::strerror(errno);
+    ASSERT_EQ(ptrace(PTRACE_INTERRUPT, dialog.pid, 0, 0), 0) << std::strerror(errno);
+    // The click comes from another thread, this one being the dialog's
+    // tracer; a dialog still there ten seconds later is killed from there,
+    // by a pidfd, which cannot reach another process once this one reaps it
+    // (called by number: glibc has had wrappers only since 2.36).
+    const int pidfd = static_cast<int>(syscall(SYS_pidfd_open, dialog.pid, 0));
+    ASSERT_GE(pidfd, 0) << std::strerror(errno);
+    std::atomic<bool> over{false};
+    std::thread clicker([&] {
+      xdotool(click);
+      for (int waited = 0; waited < 10000 && !over; waited += 20) pause(20);
+      if (!over) syscall(SYS_pidfd_send_signal, pidfd, SIGKILL, nullptr, 0);
+    });
+    const std::uint32_t trigger = round % 2 == 0 ? IN_CREATE : IN_MODIFY;
+    std::string seen;
+    int stopsLeft = -1; // until the kill, once the event came
+    bool killed = false;
+    while (waitpid(dialog.pid, &dialog.status, 0) == dialog.pid && WIFSTOPPED(dialog.status)) {
+      int signal = 0;
+      if (WSTOPSIG(dialog.status) == (SIGTRAP | 0x80)) {
+        if (stopsLeft < 0 && eventCame(watch, trigger, seen)) stopsLeft = round / 2;
+        if (stopsLeft == 0) {
+          killed = kill(dialog.pid, SIGKILL) == 0;
+          continue;
+        }
+        if (stopsLeft > 0) --stopsLeft;
+      } else if (dialog.status >> 16 == 0) {
+        signal = WSTOPSIG(dialog.status); // a signal for the dialog itself
+      }
+      ptrace(PTRACE_SYSCALL, dialog.pid, 0, signal);
+    }
+    dialog.ended = true;
+    over = true;
+    clicker.join();
+    close(pidfd);
+    eventCame(watch, 0, seen); // what the write did before it died
+    close(watch);
+    dialog.wait(0);
+    EXPECT_TRUE(killed) << "not killed: its event never came; events seen:\n"
+                        << seen << dialog.errors;
+
     const std::string now = readAll(path);
-    EXPECT_TRUE(now == before || now == after) << now;
+    EXPECT_TRUE(now == before || now == after) << "the file: \"" << now << "\"\n" << seen;
     olds += now == before ? 1 : 0;
+    news += now == after ? 1 : 0;
+    // This round's temporary is there if the kill came before the rename;
+    // the earlier rounds' are gone, removed before it was made.
+    const std::vector<std::string> left = namesStarting(folder, ".");
+    const bool leftItsOwn = std::any_of(left.begin(), left.end(), [&](const std::string& name) {
+      return std::find(leftBefore.begin(), leftBefore.end(), name) == leftBefore.end();
+    });
+    EXPECT_EQ(left.size(), leftItsOwn ? 1u : 0u) << seen;
+    inside += leftItsOwn ? 1 : 0;
+    leftBefore = left;
   }
-  std::printf("killed dialogs: %d left the old file, %d the new one\n", olds, 20 - olds);
+  std::printf("killed dialogs: %d inside the write (a temporary left), %d left the old file, "
+              "%d the new one\n",
+              inside, olds, news);
+  EXPECT_GE(inside, ROUNDS / 2);
 
   writeBefore();
-  Saver last;
-  ASSERT_TRUE(runDialog(last)) << last.errors;
-  ASSERT_EQ(last.wait(10000), 0) << last.errors;
+  ASSERT_NO_FATAL_FAILURE(okToTheEnd());
   EXPECT_EQ(readAll(path), after);
   EXPECT_EQ(namesStarting(folder, "."), std::vector<std::string>());
 }
