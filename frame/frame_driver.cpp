@@ -117,6 +117,9 @@ bool runFrame() {
     if (settings.land) {
       renderContext.useFog = settings.fog;
       drawLandscapePasses(settings, s.camera, renderContext.lights, renderContext.meshView());
+      // A software renderer starts filling the ground now, while the
+      // particles are updated and their sprites prepared.
+      glFlush();
     }
     loadCameraView(s.camera);
     if (v == 0) {
