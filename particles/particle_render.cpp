@@ -79,10 +79,9 @@ struct PassSwitches {
   TextureTarget target;  // where textures are bound; the flares' switches
 };
 
-// Where the pass stands in drawing order: the binding the sprites so far
-// would have left, as the batches use it and as bindTexture was asked for.
+// Where the pass stands in drawing order: the bindTexture call the sprites
+// so far would have left in force.
 struct PassState {
-  SpriteBinding bound;
   Texture* texture = &spriteTexture;
   bool enable = false;
   bool linear = false;
@@ -95,7 +94,6 @@ struct PassState {
 SpriteBatches batches;
 
 void bindAs(PassState& state, Texture& texture, bool enable, bool linear) {
-  state.bound = spriteBinding(texture, enable, linear, false);
   state.texture = &texture;
   state.enable = enable;
   state.linear = linear;
@@ -127,7 +125,8 @@ void drawStrip(PassState& state, Vec3 pos, const SpriteCorners& c, float r, floa
             Vec3{pos.x - c.b.x, pos.y - c.b.y, pos.z - c.b.z});
   setCorner(corners[3], 1.0f, 1.0f, colour,
             Vec3{pos.x + c.t.x, pos.y + c.t.y, pos.z + c.t.z});
-  addSprite(batches, state.bound, corners, STRIP_TRIANGLES);
+  addSprite(batches, spriteBinding(*state.texture, state.enable, state.linear, false), corners,
+            STRIP_TRIANGLES);
 }
 
 // The flare is laid out in eye space: its squares go to the eye batches.
