@@ -80,7 +80,8 @@ constexpr DialogControl picture(int bitmap, int x, int y) {
 }
 
 // "Default" of the configuration dialog differs from the key defaults in
-// two places: the cycle time goes to 7 and "Small fire" is cleared.
+// two places: the cycle time goes to 7 and "Small fire" is cleared. It
+// leaves "Half size" as it is: the screen mode is not a look to reset.
 constexpr DialogControl CONFIG_CONTROLS[] = {
     checkBox(1000, "Texture", {3, 13, 38, 10}, "tex", 1),
     checkBox(1001, "Light", {3, 27, 30, 10}, "blight", 1),
@@ -101,7 +102,7 @@ constexpr DialogControl CONFIG_CONTROLS[] = {
     checkBox(1020, "Small fire", {3, 69, 44, 10}, "big", 0),
     button(1026, "More", {131, 115, 85, 17}, DialogCommand::More),
     button(1032, "Default", {131, 83, 40, 17}, DialogCommand::Default),
-    checkBox(1040, "Half size", {133, 28, 42, 10}, "half", 0),
+    checkBox(1040, "Half size", {133, 28, 42, 10}, "half", LEFT_ALONE),
 };
 
 constexpr DialogControl MORE_CONTROLS[] = {
@@ -265,7 +266,8 @@ void settingsFromControls(const DialogTemplate& dialog, const DialogState& state
 
 void defaultControls(const DialogTemplate& dialog, DialogState& state) {
   for (int i = 0; i < dialog.count; ++i) {
-    if (dialog.controls[i].key != nullptr) state.control[i] = dialog.controls[i].defaultState;
+    const DialogControl& c = dialog.controls[i];
+    if (c.key != nullptr && c.defaultState != LEFT_ALONE) state.control[i] = c.defaultState;
   }
 }
 

@@ -33,6 +33,8 @@ struct DialogRect {
   int h = 0;
 };
 
+constexpr int LEFT_ALONE = -1; // a control "Default" does not change
+
 struct DialogControl {
   int id = 0;                                  // control id; 0 for the unnamed ones
   ControlKind kind = ControlKind::StaticText;
@@ -43,7 +45,7 @@ struct DialogControl {
   bool fallback = false;                       // radio checked when no button has the value
   int rangeMin = 0;                            // slider range, inclusive
   int rangeMax = 0;
-  int defaultState = 0;                        // what "Default" sets: 0/1 or slider position
+  int defaultState = 0;                        // what "Default" sets: 0/1, slider position or LEFT_ALONE
   DialogCommand command = DialogCommand::Ignored; // push buttons
 };
 

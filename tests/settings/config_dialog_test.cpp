@@ -126,7 +126,8 @@ TEST_F(ConfigDialog, MoreShowsTheFifteenKeysAndOkWritesThemInOrder) {
 }
 
 // "Default" sets the controls only: the file stays byte for byte as it was
-// until "OK", and "Cancel" writes nothing.
+// until "OK", and "Cancel" writes nothing. "Half size" keeps its state, so
+// "OK" after "Default" writes the stored half=1 again.
 TEST_F(ConfigDialog, DefaultSetsControlsOnly) {
   struct Case {
     const DialogTemplate* dialog;
@@ -134,7 +135,7 @@ TEST_F(ConfigDialog, DefaultSetsControlsOnly) {
     std::vector<int> sliders;
   };
   const Case cases[] = {
-      {&CONFIG_DIALOG, {1000, 1001, 1013, 1003}, {7}},
+      {&CONFIG_DIALOG, {1000, 1001, 1013, 1003, 1040}, {7}},
       {&MORE_DIALOG, {1022, 1001, 1023, 1031, 1038, 1035}, {15, 9, 24, 20, 10}},
   };
   const std::string file = "; mine\r\n[param]\r\ntex=0\r\nliner=1\r\nbig=1\r\nhalf=1\r\ndetail=3\r\n"
@@ -148,6 +149,8 @@ TEST_F(ConfigDialog, DefaultSetsControlsOnly) {
     EXPECT_EQ(checkedIds(*c.dialog, state), c.checked) << c.dialog->caption;
     EXPECT_EQ(sliders(*c.dialog, state), c.sliders) << c.dialog->caption;
     EXPECT_EQ(readBytes(path), file) << c.dialog->caption;
+    ASSERT_TRUE(confirmDialog(*c.dialog, state, path, s));
+    EXPECT_EQ(profileReadInt(path.c_str(), "param", "half", -1), 1) << c.dialog->caption;
   }
 }
 
