@@ -537,6 +537,29 @@ int defaultSaverProc(SaverWindow& w, const SaverEvent& event) {
   }
 }
 
+unsigned long configDialogOwner(void* connection, unsigned long requested) {
+  Display* display = static_cast<Display*>(connection);
+  const Window root = DefaultRootWindow(display);
+  if (windowExists(display, requested)) return requested;
+  Atom type = 0;
+  int format = 0;
+  unsigned long items = 0, left = 0;
+  unsigned char* data = nullptr;
+  Window active = 0;
+  if (XGetWindowProperty(display, root, XInternAtom(display, "_NET_ACTIVE_WINDOW", False), 0, 1,
+                         False, XA_WINDOW, &type, &format, &items, &left, &data) == Success &&
+      type == XA_WINDOW && format == 32 && items == 1) {
+    active = *reinterpret_cast<Window*>(data);
+  }
+  if (data != nullptr) XFree(data);
+  if (active != root && windowExists(display, active)) return active;
+  Window focus = 0;
+  int revert = 0;
+  XGetInputFocus(display, &focus, &revert);
+  if (focus != PointerRoot && focus != root && windowExists(display, focus)) return focus;
+  return 0;
+}
+
 MonitorLayout queryMonitors(void* connection) {
   Display* display = static_cast<Display*>(connection);
   const int screen = DefaultScreen(display);
@@ -576,8 +599,11 @@ int saverMain(const char* commandLine) {
     case SaverSwitch::Preview:
       if (command.window == 0) return -1;
       return runPreview(command.window);
-    case SaverSwitch::Config:
-      return showConfigDialog(command.window);
+    case SaverSwitch::Config: {
+      Display* display = openDisplay();
+      if (display == nullptr) return 1;
+      return showConfigDialog(display, configDialogOwner(display, command.window));
+    }
     case SaverSwitch::Password: // no password services on Linux
     case SaverSwitch::Invalid:
       return -1;

@@ -23,6 +23,12 @@ bool readSaverSettings();
 // The saver's own command line (/s, /p N, /c ...); the exit code.
 int saverMain(const char* commandLine);
 
+// The owner of a configuration dialog on display (a Display*): requested
+// when that window exists, else the foreground window (the window
+// manager's _NET_ACTIVE_WINDOW, else the input focus), else 0 for none.
+// The root window, the desktop itself, owns nothing.
+unsigned long configDialogOwner(void* display, unsigned long requested);
+
 // The monitors of the default screen of display (a Display*), in screen
 // coordinates.
 MonitorLayout queryMonitors(void* display);

@@ -12,8 +12,6 @@
 #include "settings/config_dialog.h"
 
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 #include <string>
 
 #include <stb_image.h>
@@ -312,14 +310,6 @@ void onButton(Fl_Widget* widget, void* data) {
   }
 }
 
-// FLTK ends the process when it cannot open its display, so Xlib asks first.
-bool displayOpens() {
-  Display* display = XOpenDisplay(nullptr);
-  if (display == nullptr) return false;
-  XCloseDisplay(display);
-  return true;
-}
-
 } // namespace
 
 DialogFontMetrics measureDialogFont() {
@@ -331,14 +321,8 @@ DialogFontMetrics measureDialogFont() {
   return font;
 }
 
-int showConfigDialog(unsigned long owner) {
-  if (!displayOpens()) {
-    const char* name = std::getenv("DISPLAY");
-    std::fprintf(stderr, "starbloom: cannot open display \"%s\" for the configuration dialog\n",
-                 name ? name : "");
-    return 1;
-  }
-  fl_open_display();
+int showConfigDialog(void* display, unsigned long owner) {
+  fl_open_display(static_cast<Display*>(display));
   const std::string path = settingsFilePath();
   readConfigDialogSettings(path, settings);
 

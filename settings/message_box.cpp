@@ -4,8 +4,10 @@
 // the window manager's close button).
 //
 // FLTK ends the process when it cannot open its display, so the display is
-// tried with Xlib first; without one the report goes to stderr instead and
-// the program carries on. Every box, whichever way it is shown, is recorded
+// opened with Xlib and that one connection handed to FLTK; without one the
+// report goes to stderr instead and the program carries on. (Opening a
+// second connection after a probe would race a server that resets when its
+// last client leaves.) Every box, whichever way it is shown, is recorded
 // (text, caption, count) so that tests can see the report; in Brief mode the
 // window is mapped and drawn and then closed at once, so that a test run or
 // an unattended run under Xvfb exercises the real window without waiting.
@@ -18,6 +20,7 @@
 #include <FL/Fl_Return_Button.H>
 #include <FL/Fl_Window.H>
 #include <FL/fl_draw.H>
+#include <FL/x.H>
 #include <X11/Xlib.h>
 
 #include <cstdio>
@@ -56,12 +59,13 @@ void remember(const char* text, const char* caption) {
   record.shownAsWindow = false;
 }
 
-// Opening and closing a connection is the only safe test: FLTK itself
-// exits when its own attempt fails.
-bool displayOpens() {
+// FLTK's display: the one it already has (a dialog is up), or a new
+// connection; false when none opens.
+bool flDisplayReady() {
+  if (fl_display != nullptr) return true;
   Display* display = XOpenDisplay(nullptr);
   if (display == nullptr) return false;
-  XCloseDisplay(display);
+  fl_open_display(display);
   return true;
 }
 
@@ -69,7 +73,6 @@ void closeBox(Fl_Widget*, void* window) { static_cast<Fl_Window*>(window)->hide(
 
 // Returns whether the window was mapped on the display.
 bool showWindow(const char* text, const char* caption, bool waitForOk) {
-  fl_open_display();
   fl_font(FL_HELVETICA, TEXT_SIZE);
   int textWidth = TEXT_MAX_WIDTH;
   int textHeight = 0;
@@ -116,7 +119,7 @@ bool showMessageBox(const char* text, const char* caption) {
   if (caption == nullptr) caption = "";
   const MessageBoxMode current = messageBoxMode();
   remember(text, caption);
-  if (current != MessageBoxMode::Stderr && displayOpens()) {
+  if (current != MessageBoxMode::Stderr && flDisplayReady()) {
     record.shownAsWindow = showWindow(text, caption, current == MessageBoxMode::Modal);
     return true;
   }

@@ -22,6 +22,7 @@
 
 #include "settings/config_dialog_model.h"
 
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
@@ -273,6 +274,75 @@ TEST_F(ConfigDialogOnX, FailedSaveNamesTheFileAndKeepsIt) {
   EXPECT_NE(program.errors.find(settingsPath), std::string::npos) << program.errors;
   EXPECT_NE(program.errors.find("Permission denied"), std::string::npos) << program.errors;
   EXPECT_EQ(readFile(settingsPath), before);
+}
+
+// Without an owner that exists, the foreground window owns the dialog: the
+// window manager's active window, else the focus window, else none.
+TEST_F(ConfigDialogOnX, ForegroundWindowOwnsADialogWithoutAnOwner) {
+  const Window active = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 50, 50, 0, 0, 0);
+  const Window focus = XCreateSimpleWindow(display, DefaultRootWindow(display), 60, 0, 50, 50, 0, 0, 0);
+  XMapWindow(display, active);
+  XMapWindow(display, focus);
+  XSync(display, False);
+  const Atom activeAtom = XInternAtom(display, "_NET_ACTIVE_WINDOW", False);
+  const Window missing = 4242;
+  struct Case {
+    std::string args;
+    Window active;    // _NET_ACTIVE_WINDOW, 0: not set
+    Window focus;     // the input focus, 0: PointerRoot
+    Window expected;  // the dialog's owner
+  };
+  const Case cases[] = {
+      {"/c", active, focus, active},
+      {"/c:0", 0, focus, focus},
+      {"/c:4242", missing, focus, focus},
+      {"/c:" + std::to_string(focus), active, 0, focus},
+      {"/c:4242", 0, 0, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args + " active " + std::to_string(c.active) + " focus " + std::to_string(c.focus));
+    if (c.active != 0) {
+      XChangeProperty(display, DefaultRootWindow(display), activeAtom, XA_WINDOW, 32, PropModeReplace,
+                      reinterpret_cast<const unsigned char*>(&c.active), 1);
+    } else {
+      XDeleteProperty(display, DefaultRootWindow(display), activeAtom);
+    }
+    XSetInputFocus(display, c.focus != 0 ? c.focus : PointerRoot, RevertToPointerRoot, CurrentTime);
+    XSync(display, False);
+    Child program;
+    startDialog(program, c.args);
+    const Window dialog = waitForTitle("STARBLOOM v1.60 (OPENGL)");
+    ASSERT_NE(dialog, 0u) << program.errors;
+    EXPECT_EQ(transientFor(dialog), c.expected);
+    kill(program.pid, SIGTERM);
+    program.wait(10000);
+    for (int waited = 0; waited < 5000 && waitForTitle("STARBLOOM v1.60 (OPENGL)", 0) != 0; waited += 50) {
+      pause(50);
+    }
+  }
+}
+
+// A server that resets when its last client leaves (Xvfb's default) must
+// still get the dialog every time: the program opens one connection and
+// keeps it. The test holds no connection while the program starts.
+TEST_F(ConfigDialogOnX, OpensOnAServerWithNoOtherClient) {
+  XCloseDisplay(display);
+  display = nullptr;
+  for (int launch = 0; launch < 30; ++launch) {
+    SCOPED_TRACE("launch " + std::to_string(launch));
+    pause(300); // the server's reset after the last client left
+    Child program;
+    startDialog(program, "/c");
+    const int early = program.wait(1000);
+    ASSERT_EQ(early, -1) << program.errors;
+    display = XOpenDisplay(displayName.c_str());
+    ASSERT_NE(display, nullptr);
+    EXPECT_NE(waitForTitle("STARBLOOM v1.60 (OPENGL)"), 0u) << program.errors;
+    kill(program.pid, SIGTERM);
+    program.wait(10000);
+    XCloseDisplay(display);
+    display = nullptr;
+  }
 }
 
 } // namespace
