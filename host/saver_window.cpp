@@ -10,10 +10,10 @@
 // timer only clears the window's background. Destruction tears down in a
 // fixed order and ends the loop; a second one also says "Destroy error".
 //
-// In hosted mode the screen the decision compares with is the monitor the
-// host's window lies on, as a daemon gives each monitor a window of its
-// own; a --window try-out compares with itself and is always full screen,
-// drawing once into each part of a monitor it covers.
+// A hosted window and a --window try-out compare with themselves, so they
+// always get the fireworks whatever their size: a daemon's preview pane
+// animates like its full screen. The hosted window is one monitor's; the
+// try-out draws once into each part of a monitor it covers.
 #include "host/saver_window.h"
 
 #include <GL/gl.h>
@@ -99,17 +99,6 @@ XImage* loadPreviewImage(Display* display, Window window) {
   return image;
 }
 
-// The monitor of the screen that holds the centre of rect.
-ScreenRect monitorOf(const MonitorLayout& layout, const ScreenRect& rect) {
-  const int cx = rect.x + rect.width / 2;
-  const int cy = rect.y + rect.height / 2;
-  for (int i = 0; i < layout.count; ++i) {
-    const ScreenRect& m = layout.monitors[i];
-    if (cx >= m.x && cx < m.x + m.width && cy >= m.y && cy < m.y + m.height) return m;
-  }
-  return layout.monitors[0];
-}
-
 // The monitors in the window's own coordinates: the parts of the screen's
 // monitors that the window covers (all of them for a full-screen window),
 // or for a hosted window the window itself, one monitor's by design.
@@ -162,11 +151,7 @@ int onCreate(SaverWindow& w) {
   w.colourBits = DefaultDepth(display, screen);
   const ScreenRect rect = windowRectangle(display, w.window);
   const MonitorLayout screenMonitors = queryMonitors(display);
-  if (w.role == WindowRole::Hosted) {
-    const ScreenRect m = monitorOf(screenMonitors, rect);
-    w.screenWidth = m.x + m.width;
-    w.screenHeight = m.y + m.height;
-  } else if (w.role == WindowRole::TryOut) {
+  if (w.role == WindowRole::Hosted || w.role == WindowRole::TryOut) {
     w.screenWidth = rect.x + rect.width;
     w.screenHeight = rect.y + rect.height;
   }

@@ -147,8 +147,8 @@ TEST_F(SaverOnX, PreviewShowsThePictureIgnoresInputAndEndsWithItsParent) {
 }
 
 // Hosted: a screen-sized window named by XSCREENSAVER_WINDOW (decimal, then
-// hex) gets fireworks, input does not end it, SIGTERM kills it; a small
-// window gets the preview picture.
+// hex) gets fireworks, input does not end it, SIGTERM kills it; so does a
+// small one, a settings program's preview pane.
 TEST_F(SaverOnX, HostedModeDrawsIntoTheHostsWindowAndDiesBySigterm) {
   const Window host = makeWindow(SCREEN_W, SCREEN_H, true);
   char hex[32];
@@ -203,12 +203,33 @@ TEST_F(SaverOnX, HostedModeDrawsIntoTheHostsWindowAndDiesBySigterm) {
   EXPECT_EQ(orphan.wait(10000), 0);
   EXPECT_EQ(orphan.errors, "");
 
-  const Window small = makeWindow(320, 240, true);
+  // A settings program's preview pane: moving fireworks, lit beyond the
+  // still picture's corner; /p in the same window shows the picture.
+  const Window pane = makeWindow(640, 360, true);
+  Saver hosted;
+  start(hosted, {"--root", "-window-id", std::to_string(pane)});
+  const auto sky = [](const std::vector<unsigned>& p, bool lit) { // the pane's own white is neither
+    return std::count_if(p.begin(), p.end(), [lit](unsigned v) { return v != 0xFFFFFFu && (v != 0) == lit; });
+  };
+  std::vector<unsigned> before, after;
+  long litBeyond = 0;
+  for (int shot = 0; shot < 10 && (litBeyond == 0 || before == after); ++shot) {
+    before = pixels(display, pane, 0, 0, 640, 360);
+    pause(1000);
+    after = pixels(display, pane, 0, 0, 640, 360);
+    litBeyond = sky(pixels(display, pane, 0, 120, 640, 240), true) +
+                sky(pixels(display, pane, 130, 0, 510, 120), true);
+  }
+  EXPECT_GT(litBeyond, 0) << hosted.errors;
+  EXPECT_GT(sky(after, false), 640 * 360 / 2) << "the night sky covers the pane";
+  EXPECT_TRUE(before != after) << "the fireworks do not move";
+  kill(hosted.pid, SIGTERM);
+  EXPECT_EQ(hosted.wait(10000), 1000 + SIGTERM) << hosted.errors;
   Saver preview;
-  start(preview, {"-window-id", std::to_string(small)});
+  start(preview, {"/p", std::to_string(pane)});
   pause(2500);
-  EXPECT_EQ(pixels(display, small, 25, 10, 100, 100), previewPicture());
-  XDestroyWindow(display, small);
+  EXPECT_EQ(pixels(display, pane, 25, 10, 100, 100), previewPicture());
+  XDestroyWindow(display, pane);
   XSync(display, False);
   EXPECT_EQ(preview.wait(10000), 0) << preview.errors;
 }
