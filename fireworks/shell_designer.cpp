@@ -14,8 +14,9 @@
 //            colorD, each r, g, b;
 //   regular: shell velocity x, y, z and launch x, z; star burst age, speeds,
 //            angles; sub-star then secondary speeds and angles; the spark
-//            stages shell, star, sub-star, secondary (lifetime, then speed);
-//            the two flashes draw nothing;
+//            stages shell (speed only, its lifetime is fixed), star,
+//            sub-star, secondary (lifetime, then speed); the two flashes
+//            draw nothing;
 //   shower:  shell velocity x, y, z and launch x, z; bursting-spark speed;
 //            their stars' lifetime, speed and angles.
 //

@@ -13,7 +13,7 @@ int counter = 0; // written by hideCursor and showCursor
 } // namespace
 
 int hideCursor() {
-  if (counter > INT_MIN) --counter; // every paint hides it once more
+  if (counter > INT_MIN) --counter; // every full-screen paint hides it once more
   return counter;
 }
 

@@ -1,11 +1,12 @@
-// Dismissal: a key, a system key, the left, right or middle button, a power
-// event, losing the focus, or a mouse move of more than 4 pixels (|dx| +
-// |dy|, measured from the position recorded when the window was created or
-// at the last move that counted) asks to close the saver. A preview inside
-// another window (child mode) is never closed by input, and once the saver
-// is closing input is not examined. The password check runs the desktop's
-// verifier when there is one; Linux has none, so a close request always
-// goes through and the saver closes. Each event costs a few comparisons.
+// Dismissal: a key, a system key, the left, right or middle button, losing
+// the focus, or a mouse move of more than 4 pixels (|dx| + |dy|, measured
+// from the position recorded when the window was created or at the last
+// move that counted) asks to close the saver. A preview inside another
+// window (child mode) is never closed by input, and once the saver is
+// closing, or while a password prompt is up, input is not examined. The
+// password check runs the desktop's verifier when there is one; Linux has
+// none, so a close request always goes through and the saver closes. Each
+// event costs a few comparisons.
 #include "host/dismissal.h"
 
 #include <cstdlib>
@@ -15,9 +16,6 @@ namespace starbloom {
 bool inputAsksToClose(HostState& state, InputEvent event, int x, int y) {
   if (state.childMode || state.closing || state.verifying) return false;
   switch (event) {
-    case InputEvent::ShowWindow:
-      state.cursorHides += 1;
-      return false;
     case InputEvent::MouseMove: {
       const long moved = std::labs(static_cast<long>(x) - state.lastCursorX) +
                          std::labs(static_cast<long>(y) - state.lastCursorY);
@@ -32,7 +30,6 @@ bool inputAsksToClose(HostState& state, InputEvent event, int x, int y) {
     case InputEvent::RightButtonDown:
     case InputEvent::MiddleButtonDown:
     case InputEvent::Deactivated:
-    case InputEvent::PowerEvent:
       return true;
   }
   return false;

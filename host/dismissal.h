@@ -17,12 +17,9 @@ enum class InputEvent : std::uint8_t {
   MiddleButtonDown,
   MouseMove,     // at (x, y) in screen coordinates
   Deactivated,   // the application lost the input focus
-  ShowWindow,    // the window was shown
-  PowerEvent,
 };
 
 struct HostState {
-  bool passwordPlatform = false; // the desktop has saver passwords (never on Linux)
   bool childMode = false;        // a preview inside another window: input never closes it
   bool closing = false;          // allowed to close; input is no longer examined
   bool verifying = false;        // a password prompt is up
@@ -30,12 +27,12 @@ struct HostState {
   int lastCursorX = 0;           // reference for the mouse-move rule, screen pixels
   int lastCursorY = 0;
   std::uint32_t lastVerifyTime = 0xFFFFFFFFu; // tick count of the last prompt; all bits: none yet
-  int cursorHides = 0;           // hide requests made by the rules (show window)
 };
 
 // Applies the rules to one input event; true when it asks for a close
-// request. Child mode and closing ignore everything; a mouse move within the
-// threshold keeps the old reference, one beyond it moves the reference too.
+// request. Child mode, closing and an open prompt ignore everything; a mouse
+// move within the threshold keeps the old reference, one beyond it moves the
+// reference too.
 bool inputAsksToClose(HostState& state, InputEvent event, int x = 0, int y = 0);
 
 // Whether the saver may close now (a close request arrived). Without a

@@ -7,25 +7,19 @@
 // distance, and lands on that plane at (-1.5 a, -1.5 b), which is position
 // factor -1 of the flare line; the view centre is factor 0, and positive
 // factors lie on the far side of it. Each element's side is the flare's scale
-// times its size factor. The flare is drawn only for a particle in front of
+// times its size factor. A flare is laid out only for a particle in front of
 // the eye and inside the side planes of the view (half-width 0.4 and
-// half-height 0.3 at unit distance, the fixed frustum), so the visibility
-// test rejects every particle off screen before any drawing.
+// half-height 0.3 at unit distance, the fixed frustum), so a particle off
+// screen never has one.
 //
-// Invariants: the caller has loaded the identity model-view matrix (the
-// coordinates given to OpenGL are eye coordinates) and chosen the blend
-// function and texture environment. Each element saves and restores the fog
-// state only: after a flare, depth testing stays off, blending on and
-// lighting off, so that flares lie on top of everything.
+// Nothing here draws: the particle pass adds the squares to its eye-space
+// sprite batches, drawn under the identity model-view without fog or depth
+// test, so that flares lie on top of everything.
 //
-// Cost: one projection and at most ten textured four-vertex polygons per
-// call, each with one texture bind.
+// Cost: one projection and ten element placements per flare.
 #include "particles/lens_flare.h"
 
-#include <GL/gl.h>
-
 #include <cmath>
-
 
 namespace starbloom {
 
@@ -55,18 +49,12 @@ constexpr float VIEW_HALF_HEIGHT = 0.3f;
 constexpr float NEAR_GAIN = 20.0f;
 constexpr float MAX_GAIN = 2.0f;
 
-CoordFrame identityFrame() {
-  CoordFrame frame;
-  frame.setIdentityAxes();
-  return frame;
-}
-
 } // namespace
 
 bool layOutLensFlare(Vec3 p, const CoordFrame& view, float scale, Color4 color,
                      FlareLayout& out) {
   const Vec3 q = view.toLocal(p);
-  // Written as "not in front" so that a NaN depth draws nothing as well.
+  // Written as "not in front" so that a NaN depth has no flare either.
   if (!(q.z < 0.0f)) return false;
 
   float s = NEAR_GAIN / (1.0f - q.z);
@@ -94,44 +82,6 @@ void flareCorners(Vec3 centre, float side, const CoordFrame& frame, Vec3 (&corne
   corners[1] = Vec3{c.x + h, c.y + h, c.z};
   corners[2] = Vec3{c.x + h, c.y - h, c.z};
   corners[3] = Vec3{c.x - h, c.y - h, c.z};
-}
-
-void drawLensFlare(Vec3 p, const CoordFrame& view, float scale, Texture& first,
-                   Texture& second, Color4 color, const TextureTarget& target) {
-  FlareLayout layout;
-  if (!layOutLensFlare(p, view, scale, color, layout)) return;
-  const CoordFrame eye = identityFrame();
-  for (int k = 0; k < FLARE_ELEMENT_COUNT; ++k) {
-    drawFlareElement(layout.centres[k], layout.sides[k], eye,
-                     FLARE_ELEMENTS[k].ring ? second : first, layout.colour, target);
-  }
-}
-
-void drawFlareElement(Vec3 centre, float side, const CoordFrame& frame, Texture& texture,
-                      Color4 color, const TextureTarget& target) {
-  Vec3 corner[4];
-  flareCorners(centre, side, frame, corner);
-
-  // Flares use the rendering context's switches, so they stay textured and
-  // smooth whatever the particle texture settings say.
-  bindTexture(*target.textureCount, target.useTextures, texture, target.smoothTextures);
-
-  glPushAttrib(GL_FOG_BIT);
-  glDisable(GL_FOG);
-  glDisable(GL_DEPTH_TEST);
-  glEnable(GL_BLEND);
-  glDisable(GL_LIGHTING);
-
-  glBegin(GL_POLYGON);
-    glColor3f(color.r, color.g, color.b);
-    for (int k = 0; k < 4; ++k) {
-      glTexCoord2f(FLARE_TEXCOORDS[k][0], FLARE_TEXCOORDS[k][1]);
-      glVertex3f(corner[k].x, corner[k].y, corner[k].z);
-    }
-  glEnd();
-
-  // Only fog comes back: the flare leaves depth testing off on purpose.
-  glPopAttrib();
 }
 
 } // namespace starbloom

@@ -1,6 +1,6 @@
-// The particle drawing pass: every live particle becomes one to three small
-// camera-facing triangle strips added onto the frame (blend GL_ONE, GL_ONE),
-// in store order, after the update has coloured them for this frame.
+// The particle drawing pass: every live particle, taken in store order,
+// becomes one to three small camera-facing sprites added onto the frame
+// (blend GL_ONE, GL_ONE), after the update has coloured them for this frame.
 //
 // The core sprite has four corners: a nose A, two sides +B and -B, and a tail
 // T. A particle that may streak (blur on, not a spark, a design that neither
@@ -16,27 +16,29 @@
 // On top of the core come an approach glow (brighter the faster the particle
 // comes towards the eye; a receding particle's negative colour is clamped to
 // nothing), a large dim halo about shells and halo stars, and, with lens
-// flares on, a flare for every halo and flash particle. Flash particles use
-// the glow picture and shrink and darken linearly over their life.
+// flares on, a flare for every halo drawn and every flash particle. Flash
+// particles use the glow picture and shrink and darken linearly over their
+// life.
 //
 // Invariants: particles test depth when zbuffer is on but never write it, so
-// with additive blending their order does not matter for the picture; the
-// pass leaves blending on, lighting off, fog on and depth writes restored. A
-// lens flare leaves depth testing off, so particles after it in the same
-// pass are drawn over everything.
+// with additive blending their order changes the picture only by 8-bit
+// rounding (sprite_batch.cpp); the pass leaves blending on, lighting off, fog
+// on and depth writes restored. A lens flare leaves depth testing off, so
+// particles after it in the same pass are drawn over everything.
 //
 // That is what lets the pass batch its sprites (sprite_batch): it keeps
-// track of the texture binding each sprite would be drawn with, in drawing
-// order (a flare leaves the glow picture bound with the flares' filter, and
-// the halo after it is drawn with that), and hands the sprite to the batch of
-// that binding; the world batches are drawn before the first flare turns
-// depth testing off, and the rest at the end, the flares' squares under the
-// identity model-view. The pass ends with the binding and colour that drawing
-// sprite by sprite would have left.
+// track of the texture binding in force at each sprite, in store order (a
+// flare leaves the glow picture bound with the flares' filter, and the halo
+// after it is drawn with that), and hands the sprite to the batch of that
+// binding; the world batches are drawn before the first flare turns depth
+// testing off, and the rest at the end, the flares' squares under the
+// identity model-view. The pass ends with the binding its order leaves in
+// force and the colour of its last sprite.
 //
-// Cost: per particle one design read, a few vector operations and 12 to 36
-// vertices copied into batches, plus ten squares per flare; a handful of
-// vertex-array draws a frame. The pass allocates nothing.
+// Cost: per particle one design read, a few vector operations and 6 to 18
+// vertices copied into batches (six a sprite), plus 60 for a flare's ten
+// squares; a handful of vertex-array draws a frame. The pass allocates
+// nothing.
 #include "particles/particle_render.h"
 
 #include <GL/gl.h>
@@ -108,9 +110,10 @@ void setCorner(SpriteVertex& v, float s, float t, Color4 colour, Vec3 p) {
   v = SpriteVertex{s, t, colour.r, colour.g, colour.b, p.x, p.y, p.z};
 }
 
-// One triangle strip pos + a, pos + b, pos - b, pos + tail.
-// A sprite with no colour above zero adds nothing (OpenGL clamps negative
-// colours to black, and the particles' fog colour is black): it is left out.
+// One sprite, the strip pos + a, pos + b, pos - b, pos + tail, added to the
+// batch of the binding in force. A sprite with no colour above zero adds
+// nothing (OpenGL clamps negative colours to black, and the particles' fog
+// colour is black): it is left out.
 void drawStrip(PassState& state, Vec3 pos, const SpriteCorners& c, float r, float g, float b) {
   const Color4 colour{r, g, b, 1.0f};
   state.colour = colour;

@@ -1,7 +1,7 @@
 #pragma once
 // The drawing pass of the particles: additive camera-facing sprites
 // stretched into streaks, approach glows, halos, flash sprites and lens
-// flares, in OpenGL 1.1 immediate mode.
+// flares, gathered into batches and drawn from OpenGL 1.1 vertex arrays.
 #include "math/coord_frame.h"
 #include "particles/particle_store.h"
 #include "scene/texture.h"

@@ -1,8 +1,8 @@
 // Drawing arrays of a mesh. Every recorded strip becomes a run of vertices
-// in one array, in the order immediate mode would send them (its start
-// triangle's three corners, then the first corner of each continuing
-// triangle), with the texture coordinates, normal and position of each
-// vertex; the strip keeps the material and colour of its first vertex.
+// in one array, in triangle-strip order (its start triangle's three
+// corners, then the first corner of each continuing triangle), with the
+// texture coordinates, normal and position of each vertex; the strip keeps
+// the material and colour of its first vertex.
 // Each strip is cut into chunks of MESH_CHUNK_TRIANGLES triangles, and each
 // chunk gets the box about its corners; a chunk shares its first two
 // vertices with the end of the chunk before, so any row of consecutive

@@ -92,7 +92,7 @@ double spriteLevel(double r) {
 }
 
 // Glow: 255 (1 - r/64)^p, black from r = 64 on. The exponent sits a little
-// under 1.7 so that the faint outer glow (about 27 at r = 48) is kept.
+// under 1.7 so that the faint outer glow (about 26 at r = 48) is kept.
 double glowLevel(double r) {
   if (r >= 64.0) return 0.0;
   return 255.0 * std::pow(1.0 - r / 64.0, 1.66);

@@ -2,7 +2,11 @@
 
 #include <GL/gl.h>
 
+#include <memory>
+
 #include "particles/lens_flare.h"
+#include "particles/particle_render.h"
+#include "particles/particle_store.h"
 #include "render_scene.h"
 #include "settings/settings.h"
 
@@ -12,42 +16,57 @@ namespace {
 constexpr int W = 400; // 333 pixels per unit on the flare plane
 constexpr int H = 300;
 
-// Flares drawn as the particle pass draws them: identity model-view and
-// additive blending, with white pictures.
+// Flares as the particle pass draws them, of one halo star with white
+// pictures. The star is so small that its own sprites cover no pixel
+// centre, while its flare keeps the halo's scale: 0.2125, or 0.425 with blur.
+// Its flare takes a tenth of its colour, times half the gain.
 class LensFlare : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(gl.ok());
-    settings = Settings{};
-    settings.tex = false; // the particle texture switch plays no part in a flare
-    render_test::loadFlatPicture(glowTexture, 255);
-    render_test::loadFlatPicture(ringTexture, 255);
+    for (Texture* t : {&spriteTexture, &glowTexture, &ringTexture}) {
+      render_test::loadFlatPicture(*t, 255);
+    }
+    design.size = 0.0001f;
+    design.halo = true;
   }
   void TearDown() override { settings = Settings{}; }
 
-  void reset() {
+  // The pass over the star at eye coordinates q, with depth testing on.
+  void flare(Vec3 q, Color4 colour, bool blur) {
+    settings = Settings{};
+    settings.tex = false; // the particle texture switch plays no part in a flare
+    settings.sizeBase = 1.0f;
+    settings.blur = blur;
+    settings.blight = true;
+    settings.lens = true;
+    settings.zbuffer = true;
+    store->count = 1;
+    Particle& p = store->particles[0];
+    p = Particle{};
+    p.active = true;
+    p.position = q + camera.origin;
+    p.color = colour;
+    p.design = &design;
     render_test::prepareFrame(W, H);
-    glBlendFunc(GL_ONE, GL_ONE);
-  }
-
-  // The flare of a particle at eye coordinates q.
-  void flare(Vec3 q, float scale, Color4 colour) {
-    drawLensFlare(q + camera.origin, camera, scale, glowTexture, ringTexture, colour,
-                  renderContext.textureTarget());
+    render_test::loadView(camera);
+    drawParticles(*store, camera, renderContext.textureTarget());
   }
 
   OffscreenGl gl{W, H};
+  std::unique_ptr<ParticleStore> store = std::make_unique<ParticleStore>();
+  ShellDesign design;
   CoordFrame camera = render_test::testCamera();
 };
 
 TEST_F(LensFlare, ElementsLieOnTheLineThroughTheViewCentre) {
-  // 10 in front of the eye the gain is 20 / 11, so each element shows 0.91
-  // times the colour; the seventh, the ring, takes the second (black) picture.
+  // 10 in front of the eye the gain is 20 / 11, so each element shows 0.091
+  // times the star's colour; the seventh, the ring, takes the ring picture
+  // (black here).
   render_test::loadFlatPicture(ringTexture, 0);
-  for (Vec3 q : {Vec3{2.0f, 0.0f, -10.0f}, Vec3{0.0f, 1.5f, -10.0f}, Vec3{-1.0f, 0.5f, -10.0f}}) {
+  for (Vec3 q : {Vec3{2.0f, 0.0f, -10.0f}, Vec3{0.0f, 1.5f, -10.0f}, Vec3{-2.0f, 1.0f, -10.0f}}) {
     SCOPED_TRACE(::testing::Message() << "particle at " << q.x << ", " << q.y);
-    reset();
-    flare(q, 0.15f, Color4{0.6f, 0.4f, 0.2f, 1.0f});
+    flare(q, Color4{6.0f, 4.0f, 2.0f, 1.0f}, false);
     for (int k = 0; k < FLARE_ELEMENT_COUNT; ++k) {
       SCOPED_TRACE(k + 1);
       const float f = 1.5f * FLARE_ELEMENTS[k].position;
@@ -73,35 +92,27 @@ TEST_F(LensFlare, NoFlareBehindTheEyeOrOffScreenAndNoDepthTestAfterOne) {
       {"just inside the right edge", {3.9f, 0.0f, -10.0f}, true},
       {"just inside the bottom edge", {0.0f, -2.9f, -10.0f}, true},
   };
-  const float black[4] = {0.0f, 0.0f, 0.0f, 0.0f};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    reset();
-    // Fog that would blacken anything beyond 1 unit, with start-up's depth
-    // test and lighting on; drawing nothing leaves them alone.
-    glFogfv(GL_FOG_COLOR, black);
-    glFogf(GL_FOG_START, 0.0f);
-    glFogf(GL_FOG_END, 1.0f);
-    flare(c.q, 0.15f, Color4{1.0f, 1.0f, 1.0f, 1.0f});
-    EXPECT_EQ(render_test::sumOfFrame(gl) > 0, c.drawn) << "drawn, unfogged";
+    flare(c.q, Color4{10.0f, 10.0f, 10.0f, 1.0f}, false);
+    EXPECT_EQ(render_test::sumOfFrame(gl) > 0, c.drawn);
     EXPECT_EQ(glIsEnabled(GL_DEPTH_TEST) == GL_FALSE, c.drawn);
-    EXPECT_EQ(glIsEnabled(GL_LIGHTING) == GL_FALSE, c.drawn);
-    EXPECT_TRUE(glIsEnabled(GL_FOG));
   }
 }
 
 TEST_F(LensFlare, ElementsStackBrighterForNearerParticles) {
-  // Every element adds 12 * gain to the pixels it covers, the gain being
-  // 20 / (1 + distance) up to 2. Half-sides (pixels) at scale 1: 66.7, 50,
-  // 33.3, 16.7, 11.7 and 8.3 for sizes 0.4, 0.3, 0.2, 0.1, 0.07 and 0.05.
+  // With blur the scale is 0.425. Every element adds 12 * gain to the pixels
+  // it covers, the gain being 20 / (1 + distance) up to 2. Half-sides
+  // (pixels): 28.3, 21.3, 14.2, 7.1, 5.0 and 3.5 for sizes 0.4, 0.3, 0.2, 0.1,
+  // 0.07 and 0.05; the pixel `offset` right of the centre lies 0.5 further.
   struct Case { float distance; int offset; int value; };
-  const Case cases[] = {{19.0f, 0, 120}, {19.0f, 10, 108}, {19.0f, 20, 72}, {19.0f, 40, 48},
-                        {19.0f, 60, 36}, {19.0f, 80, 0},   {4.0f, 0, 240},  {39.0f, 0, 60}};
+  const Case cases[] = {{19.0f, 0, 120}, {19.0f, 4, 108}, {19.0f, 5, 96}, {19.0f, 10, 72},
+                        {19.0f, 17, 48}, {19.0f, 24, 36}, {19.0f, 30, 0},  {4.0f, 0, 240},
+                        {39.0f, 0, 60}};
   for (const Case& c : cases) {
     SCOPED_TRACE(::testing::Message() << c.distance << " away, " << c.offset << " px right");
-    reset();
-    const float v = 24.0f / 255.0f;
-    flare(Vec3{0.0f, 0.0f, -c.distance}, 1.0f, Color4{v, v, v, 1.0f});
+    const float v = 240.0f / 255.0f;
+    flare(Vec3{0.0f, 0.0f, -c.distance}, Color4{v, v, v, 1.0f}, true);
     EXPECT_NEAR(gl.pixel(W / 2 + c.offset, H / 2).g, c.value, 3);
   }
 }
