@@ -121,11 +121,12 @@ TEST_F(WindowSurface, PresentsFramesInAChildThatFillsTheSaverWindowAndTakesNoInp
 }
 
 TEST_F(WindowSurface, FailuresShowOneMessageBoxAndDrawingGoesOn) {
-  // A window that does not exist, then no display at all (where even a modal
-  // box returns at once).
+  // No display at all (where even a modal box returns at once), then a
+  // window that does not exist. No display comes first: once the boxes have
+  // a display, they keep it.
   const struct { MessageBoxMode mode; bool noServer, shownAsWindow; } cases[] = {
-      {MessageBoxMode::Brief, false, true}, {MessageBoxMode::Stderr, false, false},
-      {MessageBoxMode::Modal, true, false}};
+      {MessageBoxMode::Modal, true, false}, {MessageBoxMode::Brief, false, true},
+      {MessageBoxMode::Stderr, false, false}};
   for (const auto& c : cases) {
     const char* text = c.noServer ? "ChoosePixelFormat sippai" : "SetPixelFormat sippai";
     SCOPED_TRACE(text);
