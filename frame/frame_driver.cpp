@@ -2,7 +2,8 @@
 // and the scene once, runFrame performs one frame in a fixed order (clock,
 // camera path, clear, landscape, camera view, particle update and drawing,
 // present, launch decision, pacing). On several monitors the drawing steps
-// repeat once per monitor's viewport while the simulation runs once. The
+// repeat once per monitor's viewport while the simulation runs once; a
+// drawable the compositor has not asked a frame of is left out. The
 // camera orbits (0, 12, 0) at a distance swinging between 10 and 40 every
 // 120 s, rising between the horizon and 30 degrees above it every 250 s, one
 // turn in 128 s. Launches follow a rhythm whose interval swings with
@@ -83,12 +84,16 @@ std::uint32_t pacingSleep(std::uint32_t frameStart, std::uint32_t now) {
   return elapsed < FRAME_BUDGET_MS ? FRAME_BUDGET_MS - elapsed : 0;
 }
 
-void updateAndDraw(float dt) {
+void updateParticles(float dt) {
   const auto before = std::chrono::steady_clock::now();
   particleStore.update(dt);
   particleStore.followLights();
   frameDriver.updateMs =
       std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - before).count();
+}
+
+void updateAndDraw(float dt) {
+  updateParticles(dt);
   renderContext.applyLightChanges();
   drawParticles(particleStore, frameDriver.camera, renderContext.textureTarget());
 }
@@ -105,15 +110,25 @@ bool runFrame() {
   if (s.launchPhase > FULL_TURN) s.launchPhase -= FULL_TURN;
 
   renderContext.setClearColour(Color4{0.0f, 0.0f, 0.0f, 0.0f});
-  renderContext.beginFrame();
   // One monitor: the designed sequence in the window's viewport. Several:
-  // the same scene drawn into each monitor's viewport, simulated once.
+  // the same scene drawn into each monitor's viewport, simulated once; each
+  // target (drawable) is cleared before its first viewport and presented
+  // after its last.
   const int passes = s.viewportCount > 1 ? s.viewportCount : 1;
+  int drawing = -1; // the target being drawn
+  bool updated = false;
   for (int v = 0; v < passes; ++v) {
-    if (s.viewportCount > 1) {
-      const Viewport& port = s.viewports[v];
-      glViewport(port.x, port.y, port.width, port.height);
+    const Viewport& port = s.viewports[v];
+    const int target = s.viewportCount > 0 ? port.target : 0;
+    if (!renderContext.surface.targetReady(target)) continue;
+    if (target != drawing) {
+      if (drawing >= 0) renderContext.endFrame();
+      renderContext.surface.useTarget(target);
+      renderContext.beginFrame();
+      drawing = target;
+      if (s.viewportCount == 1) glViewport(port.x, port.y, port.width, port.height);
     }
+    if (s.viewportCount > 1) glViewport(port.x, port.y, port.width, port.height);
     if (settings.land) {
       renderContext.useFog = settings.fog;
       drawLandscapePasses(settings, s.camera, renderContext.lights, renderContext.meshView());
@@ -122,13 +137,15 @@ bool runFrame() {
       glFlush();
     }
     loadCameraView(s.camera);
-    if (v == 0) {
+    if (!updated) {
       updateAndDraw(s.frameTime);
+      updated = true;
     } else {
       drawParticles(particleStore, s.camera, renderContext.textureTarget());
     }
   }
-  renderContext.endFrame();
+  if (drawing >= 0) renderContext.endFrame();
+  if (!updated) updateParticles(s.frameTime);
 
   if (launchInterval(s.launchPhase, settings.ttime) < s.launchTimer) {
     s.launchTimer = 0.0f;

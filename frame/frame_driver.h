@@ -10,12 +10,13 @@ namespace starbloom {
 
 constexpr int MAX_VIEWPORTS = 8;
 
-// An OpenGL viewport: window pixels, origin at the bottom left.
+// An OpenGL viewport: pixels of its target, origin at the bottom left.
 struct Viewport {
   int x = 0;
   int y = 0;
   int width = 0;
   int height = 0;
+  int target = 0; // the GL surface's drawable it lies on
 };
 
 // State of the running saver; written by startUp, setUpScene and runFrame,
@@ -32,7 +33,8 @@ struct FrameDriverState {
   CoordFrame camera;            // eye position and viewing axes; the sprites face it
   double updateMs = 0.0;        // wall-clock ms of the last update and light follow
   // With more than one, each frame draws the scene once into each of these
-  // (one per monitor); with one or none, into the viewport the window set.
+  // (one per monitor), each on its target; with one or none, into the
+  // viewport the window set. A target that cannot be drawn now is skipped.
   Viewport viewports[MAX_VIEWPORTS];
   int viewportCount = 0;
 };
@@ -52,6 +54,8 @@ bool runFrame();
 // update (frame time dt), the light follow, the light table applied to
 // OpenGL, then the particles' drawing pass. Times the update in updateMs.
 void updateAndDraw(float dt);
+// The update and light follow alone, for a frame with nothing to draw on.
+void updateParticles(float dt);
 
 // The pieces of runFrame, in its order, for the tests.
 void moveCamera(FrameDriverState& state, float frameTime, bool move);

@@ -1,7 +1,8 @@
-// The GL surface: the OpenGL context and drawable of the saver, behind one
-// set of operations with two bindings chosen when the program starts (GLX on
-// the saver window, or an EGL pbuffer off screen). A failed creation leaves
-// no context; drawing then does nothing and the program goes on.
+// The GL surface: the OpenGL context and drawables of the saver, behind one
+// set of operations with three bindings chosen when the program starts (GLX
+// on the saver window, EGL on Wayland surfaces, or an EGL pbuffer off
+// screen). A failed creation leaves no context; drawing then does nothing
+// and the program goes on.
 //
 // A new context gets the program's default state and a fixed projection
 // that ignores the window's aspect ratio: 0.8 x 0.6 at the near plane 1, far
@@ -28,17 +29,21 @@ bool GlSurface::create(NativeWindow parent, int w, int h, int bits) {
   width = w;
   height = h;
   colourBits = bits;
-  const bool made = binding == SurfaceBinding::Offscreen ? offscreenSurfaceCreate(*this)
-                                                         : windowSurfaceCreate(*this);
+  bool made = false;
+  switch (binding) {
+    case SurfaceBinding::Window: made = windowSurfaceCreate(*this); break;
+    case SurfaceBinding::Offscreen: made = offscreenSurfaceCreate(*this); break;
+    case SurfaceBinding::Wayland: made = waylandSurfaceCreate(*this); break;
+  }
   if (made) applyDefaultGlState(width, height);
   return true;
 }
 
 void GlSurface::release() {
-  if (binding == SurfaceBinding::Offscreen) {
-    offscreenSurfaceRelease(*this);
-  } else {
-    windowSurfaceRelease(*this);
+  switch (binding) {
+    case SurfaceBinding::Window: windowSurfaceRelease(*this); break;
+    case SurfaceBinding::Offscreen: offscreenSurfaceRelease(*this); break;
+    case SurfaceBinding::Wayland: waylandSurfaceRelease(*this); break;
   }
 }
 
@@ -49,11 +54,45 @@ void GlSurface::clearBuffers() {
 
 void GlSurface::present() {
   glFlush();
-  if (binding == SurfaceBinding::Offscreen) {
-    offscreenSurfacePresent(*this);
-  } else {
-    windowSurfacePresent(*this);
+  switch (binding) {
+    case SurfaceBinding::Window: windowSurfacePresent(*this); break;
+    case SurfaceBinding::Offscreen: offscreenSurfacePresent(*this); break;
+    case SurfaceBinding::Wayland: waylandSurfacePresent(*this); break;
   }
+}
+
+bool GlSurface::addTarget(int slot, void* nativeWindow, int w, int h) {
+  if (binding != SurfaceBinding::Wayland || slot < 0 || slot >= MAX_SURFACE_TARGETS) return false;
+  removeTarget(slot);
+  targets[slot].nativeWindow = nativeWindow;
+  targets[slot].width = w;
+  targets[slot].height = h;
+  // Before create, the slot waits for the context.
+  return nativeDisplay == nullptr || waylandTargetAdd(*this, slot);
+}
+
+void GlSurface::removeTarget(int slot) {
+  if (binding != SurfaceBinding::Wayland || slot < 0 || slot >= MAX_SURFACE_TARGETS) return;
+  waylandTargetRemove(*this, slot);
+  targets[slot] = SurfaceTarget{};
+}
+
+void GlSurface::resizeTarget(int slot, int w, int h) {
+  if (w <= 0 || h <= 0) return;
+  if (binding == SurfaceBinding::Window && slot == 0) windowSurfaceResize(*this, w, h);
+  if (binding == SurfaceBinding::Wayland && slot >= 0 && slot < MAX_SURFACE_TARGETS) {
+    waylandTargetResize(*this, slot, w, h);
+  }
+}
+
+bool GlSurface::useTarget(int slot) {
+  if (binding != SurfaceBinding::Wayland) return slot == 0;
+  return slot >= 0 && slot < MAX_SURFACE_TARGETS && waylandTargetUse(*this, slot);
+}
+
+bool GlSurface::targetReady(int slot) const {
+  if (binding != SurfaceBinding::Wayland) return slot == 0;
+  return slot >= 0 && slot < MAX_SURFACE_TARGETS && waylandTargetReady(*this, slot);
 }
 
 bool GlSurface::readPixels(std::vector<std::uint8_t>& rgb) const {
@@ -71,8 +110,7 @@ bool GlSurface::readPixels(std::vector<std::uint8_t>& rgb) const {
 }
 
 bool GlSurface::isCurrent() const {
-  return binding == SurfaceBinding::Offscreen ? offscreenSurfaceIsCurrent(*this)
-                                              : windowSurfaceIsCurrent(*this);
+  return binding == SurfaceBinding::Window ? windowSurfaceIsCurrent(*this) : eglSurfaceIsCurrent(*this);
 }
 
 void applyDefaultGlState(int width, int height) {

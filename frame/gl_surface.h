@@ -1,7 +1,8 @@
 #pragma once
-// The GL surface: the OpenGL context and drawable the saver draws into, with
-// two bindings chosen when the program starts (GLX on the saver window, EGL
-// off screen).
+// The GL surface: the OpenGL context and the drawables the saver draws into,
+// with three bindings chosen when the program starts (GLX on the saver
+// window, EGL on Wayland surfaces, EGL off screen). One context draws into
+// every target: the GLX window, or one Wayland surface per output.
 #include <cstdint>
 #include <vector>
 
@@ -14,6 +15,20 @@ using NativeWindow = unsigned long;
 enum class SurfaceBinding : std::uint8_t {
   Window,    // GLX on a child of the saver window
   Offscreen, // EGL pbuffer (headless rendering and tests)
+  Wayland,   // EGL on a wl_egl_window per Wayland surface
+};
+
+constexpr int MAX_SURFACE_TARGETS = 8;
+
+// One drawable of the Wayland binding: the window of one wl_surface.
+struct SurfaceTarget {
+  void* nativeWindow = nullptr;  // wl_surface*, the host's; nullptr: a free slot
+  void* eglWindow = nullptr;     // wl_egl_window*
+  void* nativeSurface = nullptr; // EGLSurface; nullptr while it cannot be drawn
+  void* frameCallback = nullptr; // wl_callback* of the last frame, until the compositor answers
+  int width = 0;                 // buffer pixels
+  int height = 0;
+  bool swapIntervalSet = false;  // presenting never waits for the compositor
 };
 
 struct GlSurface {
@@ -28,9 +43,17 @@ struct GlSurface {
   int textureCount = 0;           // texture images uploaded through this surface
   bool clearDepth = true;         // every frame also clears the depth buffer
 
+  // Wayland: the host's connection (wl_display*, not owned) and the
+  // drawables, one per slot the host chooses; the host fills the slots it
+  // has before create, and adds and removes them later.
+  void* hostDisplay = nullptr;
+  SurfaceTarget targets[MAX_SURFACE_TARGETS];
+  int currentTarget = 0;          // the slot drawn into and presented
+
   // Binding state, owned by the binding's .cpp.
   void* nativeDisplay = nullptr;  // Display* (GLX) or EGLDisplay
   void* nativeSurface = nullptr;  // EGLSurface (Offscreen)
+  void* nativeConfig = nullptr;   // EGLConfig (Wayland)
   NativeWindow glWindow = 0;      // GLX child window (Window)
   bool ownsDisplay = false;
 
@@ -40,6 +63,18 @@ struct GlSurface {
   void release();
   void clearBuffers();
   void present();
+
+  // The drawables. The GLX window and the pbuffer are slot 0; adding and
+  // removing are for Wayland, resizing for the GLX window and Wayland.
+  // A failed add says why on stderr and leaves the slot undrawable.
+  bool addTarget(int slot, void* nativeWindow, int w, int h);
+  void removeTarget(int slot);
+  void resizeTarget(int slot, int w, int h);
+  // Makes slot the one drawn into; false when it cannot be drawn.
+  bool useTarget(int slot);
+  // Whether slot can be drawn now: it exists and (Wayland) the compositor
+  // has asked for a frame since the last one was presented.
+  bool targetReady(int slot) const;
   // The finished frame as RGB bytes, top row first (Offscreen binding).
   bool readPixels(std::vector<std::uint8_t>& rgb) const;
   // Whether a context exists and is current (false after a failed create).

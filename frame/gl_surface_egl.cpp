@@ -3,6 +3,10 @@
 // missing, the default EGL display is tried. The pbuffer is single-buffered
 // from the program's point of view: presenting only finishes the frame, and
 // readPixels reads the finished picture back.
+//
+// The context itself is made the same way for the Wayland binding: desktop
+// OpenGL bound (the program's OpenGL 1.1 calls run unchanged), 8 bits a
+// colour channel and a depth buffer.
 #include <EGL/egl.h>
 #include <EGL/eglext.h>
 #include <GL/gl.h>
@@ -33,37 +37,58 @@ EGLDisplay openDisplay() {
 
 } // namespace
 
+bool eglContextFor(void* display, int surfaceType, int colourBits, const char* what, void*& config,
+                   void*& context) {
+  const EGLint depthBits = colourBits >= 24 ? 24 : 16;
+  const EGLint configAttributes[] = {
+      EGL_SURFACE_TYPE, surfaceType, EGL_RENDERABLE_TYPE, EGL_OPENGL_BIT,
+      EGL_RED_SIZE, 8, EGL_GREEN_SIZE, 8, EGL_BLUE_SIZE, 8,
+      EGL_DEPTH_SIZE, depthBits, EGL_NONE};
+  EGLint found = 0;
+  config = nullptr;
+  context = nullptr;
+  if (!eglChooseConfig(display, configAttributes, &config, 1, &found) || found < 1) {
+    std::fprintf(stderr, "starbloom: no EGL configuration for %s\n", what);
+    return false;
+  }
+  if (!eglBindAPI(EGL_OPENGL_API)) {
+    std::fprintf(stderr, "starbloom: no desktop OpenGL through EGL for %s\n", what);
+    return false;
+  }
+  context = eglCreateContext(display, config, EGL_NO_CONTEXT, nullptr);
+  if (context == EGL_NO_CONTEXT) {
+    std::fprintf(stderr, "starbloom: cannot create an OpenGL context for %s (EGL error 0x%x)\n",
+                 what, static_cast<unsigned>(eglGetError()));
+    context = nullptr;
+    return false;
+  }
+  return true;
+}
+
+bool eglSurfaceIsCurrent(const GlSurface& surface) {
+  return surface.glContext != nullptr && eglGetCurrentContext() == surface.glContext;
+}
+
 bool offscreenSurfaceCreate(GlSurface& surface) {
   EGLDisplay display = openDisplay();
   if (display == EGL_NO_DISPLAY) {
     std::fprintf(stderr, "starbloom: no EGL display for off-screen rendering\n");
     return false;
   }
-  const EGLint depthBits = surface.colourBits >= 24 ? 24 : 16;
-  const EGLint configAttributes[] = {
-      EGL_SURFACE_TYPE, EGL_PBUFFER_BIT, EGL_RENDERABLE_TYPE, EGL_OPENGL_BIT,
-      EGL_RED_SIZE, 8, EGL_GREEN_SIZE, 8, EGL_BLUE_SIZE, 8,
-      EGL_DEPTH_SIZE, depthBits, EGL_NONE};
-  EGLConfig config = nullptr;
-  EGLint found = 0;
-  if (!eglChooseConfig(display, configAttributes, &config, 1, &found) || found < 1) {
-    std::fprintf(stderr, "starbloom: no EGL configuration for off-screen rendering\n");
+  void* config = nullptr;
+  void* context = nullptr;
+  if (!eglContextFor(display, EGL_PBUFFER_BIT, surface.colourBits, "off-screen rendering", config,
+                     context)) {
     eglTerminate(display);
     return false;
   }
   const EGLint pbufferAttributes[] = {EGL_WIDTH, surface.width, EGL_HEIGHT, surface.height, EGL_NONE};
   EGLSurface pbuffer = eglCreatePbufferSurface(display, config, pbufferAttributes);
-  if (pbuffer == EGL_NO_SURFACE || !eglBindAPI(EGL_OPENGL_API)) {
+  if (pbuffer == EGL_NO_SURFACE || !eglMakeCurrent(display, pbuffer, pbuffer, context)) {
     std::fprintf(stderr, "starbloom: cannot create a %dx%d off-screen surface\n", surface.width,
                  surface.height);
-    eglTerminate(display);
-    return false;
-  }
-  EGLContext context = eglCreateContext(display, config, EGL_NO_CONTEXT, nullptr);
-  if (context == EGL_NO_CONTEXT || !eglMakeCurrent(display, pbuffer, pbuffer, context)) {
-    std::fprintf(stderr, "starbloom: cannot create an off-screen OpenGL context\n");
-    if (context != EGL_NO_CONTEXT) eglDestroyContext(display, context);
-    eglDestroySurface(display, pbuffer);
+    if (pbuffer != EGL_NO_SURFACE) eglDestroySurface(display, pbuffer);
+    eglDestroyContext(display, context);
     eglTerminate(display);
     return false;
   }
@@ -90,10 +115,6 @@ void offscreenSurfaceRelease(GlSurface& surface) {
 void offscreenSurfacePresent(GlSurface& surface) {
   if (surface.nativeDisplay == nullptr) return;
   glFinish();
-}
-
-bool offscreenSurfaceIsCurrent(const GlSurface& surface) {
-  return surface.glContext != nullptr && eglGetCurrentContext() == surface.glContext;
 }
 
 } // namespace starbloom

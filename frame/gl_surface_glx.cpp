@@ -289,6 +289,16 @@ void windowSurfacePresent(GlSurface& surface) {
   glXSwapBuffers(static_cast<Display*>(surface.nativeDisplay), surface.glWindow);
 }
 
+void windowSurfaceResize(GlSurface& surface, int w, int h) {
+  Display* display = static_cast<Display*>(surface.nativeDisplay);
+  if (display == nullptr || surface.glWindow == 0) return;
+  if (w == surface.windowWidth && h == surface.windowHeight) return;
+  XResizeWindow(display, surface.glWindow, static_cast<unsigned>(w), static_cast<unsigned>(h));
+  XSync(display, False);
+  surface.windowWidth = w;
+  surface.windowHeight = h;
+}
+
 bool windowSurfaceIsCurrent(const GlSurface& surface) {
   return surface.glContext != nullptr && glXGetCurrentContext() == surface.glContext;
 }

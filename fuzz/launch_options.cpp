@@ -29,11 +29,13 @@ struct Walk {
        window = false;
   std::vector<std::string> overrides;
   std::vector<std::string> rest;
+  std::string platform; // the last --platform value
 };
 
 Walk walk(const std::vector<std::string>& args) {
   static const char* const TAKES_VALUE[] = {"--render", "--size", "--seed", "--seconds",
-                                            "--fps", "--set", "-window-id", "--window-id"};
+                                            "--fps", "--set", "-window-id", "--window-id",
+                                            "--platform"};
   Walk w;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
@@ -46,6 +48,7 @@ Walk walk(const std::vector<std::string>& args) {
       }
       const std::string& value = args[++i];
       if (a == "--set") w.overrides.push_back(value);
+      if (a == "--platform") w.platform = value;
       if (a == "--render") w.render = true;
       if (a == "-window-id" || a == "--window-id") w.hosted = true;
     } else if (a == "--help" || a == "-h") {
@@ -116,6 +119,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   } else {
     FUZZ_CHECK(got.windowId == 0, "window id %lu without -window-id", got.windowId);
   }
+  const PlatformRequest platform = w.platform == "wayland" ? PlatformRequest::Wayland
+                                   : w.platform == "x11"   ? PlatformRequest::X11
+                                                           : PlatformRequest::Any;
+  FUZZ_CHECK(w.platform.empty() || platform != PlatformRequest::Any, "--platform %s accepted",
+             w.platform.c_str());
+  FUZZ_CHECK(got.platform == platform, "platform %d, the walk says %s", static_cast<int>(got.platform),
+             w.platform.c_str());
   FUZZ_CHECK(got.overrides == w.overrides, "%zu --set values kept, %zu given (or out of order)",
              got.overrides.size(), w.overrides.size());
 

@@ -83,7 +83,7 @@ LaunchOptions parseLaunchOptions(int argc, const char* const* argv) {
     const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
     const bool takesValue = arg == "--render" || arg == "--size" || arg == "--seconds" ||
                             arg == "--fps" || arg == "--seed" || arg == "--set" ||
-                            arg == "-window-id" || arg == "--window-id";
+                            arg == "-window-id" || arg == "--window-id" || arg == "--platform";
     if (takesValue && value == nullptr) return invalid(arg + " needs a value");
     if (arg == "--help" || arg == "-h") {
       help = true;
@@ -125,6 +125,15 @@ LaunchOptions parseLaunchOptions(int argc, const char* const* argv) {
       options.haveSeed = true;
       options.seed = static_cast<std::uint32_t>(seed);
       headlessOnly = true;
+      ++i;
+    } else if (arg == "--platform") {
+      if (std::strcmp(value, "wayland") == 0) {
+        options.platform = PlatformRequest::Wayland;
+      } else if (std::strcmp(value, "x11") == 0) {
+        options.platform = PlatformRequest::X11;
+      } else {
+        return invalid("--platform must be wayland or x11, not " + quotedText(value));
+      }
       ++i;
     } else if (arg == "--set") {
       options.overrides.push_back(value);
@@ -201,6 +210,8 @@ const char* usageText() {
          "Options:\n"
          "  --window [WxH]     run in a normal window (default 1280x720) to try it out;\n"
          "                     Esc, q or closing the window end it\n"
+         "  --platform NAME    window system of /s and --window: wayland or x11 (default:\n"
+         "                     Wayland when WAYLAND_DISPLAY names a compositor that answers)\n"
          "  --render FILE.png  render off screen, no display needed, and write the last frame\n"
          "  --bench            render off screen and print the figures only\n"
          "  --size WxH         picture size for --render/--bench (default 1280x720)\n"

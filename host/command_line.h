@@ -18,6 +18,13 @@ enum class LaunchMode : std::uint8_t {
   Invalid, // error holds the message
 };
 
+// --platform: the window system of /s and --window.
+enum class PlatformRequest : std::uint8_t {
+  Any,     // Wayland when WAYLAND_DISPLAY names a compositor that answers, else X11
+  X11,
+  Wayland,
+};
+
 struct LaunchOptions {
   LaunchMode mode = LaunchMode::Saver;
   std::string output;                   // --render FILE.png
@@ -32,6 +39,7 @@ struct LaunchOptions {
   unsigned long windowId = 0;           // -window-id ID, decimal or 0x hex
   int windowWidth = 1280;               // --window WxH
   int windowHeight = 720;
+  PlatformRequest platform = PlatformRequest::Any; // --platform wayland|x11
   std::string saverCommandLine;         // remaining arguments joined by blanks
   std::string error;                    // Invalid: one line, no trailing newline
 };

@@ -9,7 +9,8 @@
 
 #include "host/command_line.h"
 #include "host/headless.h"
-#include "host/saver_host.h"
+#include "host/saver_modes.h"
+#include "host/setting_overrides.h"
 
 namespace starbloom {
 

@@ -12,131 +12,42 @@
 //
 // A hosted window and a --window try-out compare with themselves, so they
 // always get the fireworks whatever their size: a daemon's preview pane
-// animates like its full screen. The hosted window is one monitor's; the
-// try-out draws once into each part of a monitor it covers.
+// animates like its full screen. On Wayland each output has a surface of
+// its own, each a drawing target with one monitor; on X11 the one window is
+// the target and each monitor it covers gets a viewport. Everything of the
+// window system goes through window_system.h.
 #include "host/saver_window.h"
 
 #include <GL/gl.h>
-#include <stb_image.h>
-
-#include <cstdlib>
 
 #include "frame/cursor.h"
-#include "settings/message_box.h"
 #include "frame/platform_time.h"
 #include "frame/program_objects.h"
-#include "host/saver_host.h"
-#include "resources/resource_data.h"
-
-// Last: Xlib's macros (Bool, Status, ...) would clash with the names above.
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
+#include "host/setting_overrides.h"
+#include "host/window_system.h"
+#include "settings/message_box.h"
 
 namespace starbloom {
 
 namespace {
 
-constexpr int PREVIEW_BITMAP = 105;
 constexpr int PREVIEW_SLEEP_MS = 10;
 
-// The window's rectangle in screen coordinates.
-ScreenRect windowRectangle(Display* display, Window window) {
-  XWindowAttributes attributes{};
-  if (XGetWindowAttributes(display, window, &attributes) == 0) return ScreenRect{};
-  int x = 0;
-  int y = 0;
-  Window child = 0;
-  XTranslateCoordinates(display, window, attributes.root, 0, 0, &x, &y, &child);
-  return ScreenRect{x, y, attributes.width, attributes.height};
-}
-
-unsigned long channel(unsigned char value, unsigned long mask) {
-  if (mask == 0) return 0;
-  int shift = 0;
-  while (((mask >> shift) & 1u) == 0) ++shift;
-  int bits = 0;
-  while (((mask >> (shift + bits)) & 1u) != 0) ++bits;
-  const unsigned long scaled = bits >= 8 ? static_cast<unsigned long>(value) << (bits - 8)
-                                         : static_cast<unsigned long>(value) >> (8 - bits);
-  return (scaled << shift) & mask;
-}
-
-// Picture 105 as an image of the window's visual; none for a picture that
-// is missing or a visual without direct colour.
-XImage* loadPreviewImage(Display* display, Window window) {
-  const ResourceData* resource = findResource(PREVIEW_BITMAP);
-  XWindowAttributes attributes{};
-  if (resource == nullptr || XGetWindowAttributes(display, window, &attributes) == 0) return nullptr;
-  Visual* visual = attributes.visual;
-  if (visual == nullptr || visual->red_mask == 0) return nullptr;
-  int width = 0;
-  int height = 0;
-  int channels = 0;
-  unsigned char* rgb = stbi_load_from_memory(resource->bytes, static_cast<int>(resource->size),
-                                             &width, &height, &channels, 3);
-  if (rgb == nullptr) return nullptr;
-  char* data = static_cast<char*>(std::calloc(PREVIEW_SIZE * PREVIEW_SIZE, 4));
-  XImage* image = data != nullptr ? XCreateImage(display, visual, static_cast<unsigned>(attributes.depth),
-                                                 ZPixmap, 0, data, PREVIEW_SIZE, PREVIEW_SIZE, 32, 0)
-                                  : nullptr;
-  if (image == nullptr) {
-    std::free(data);
-    stbi_image_free(rgb);
-    return nullptr;
-  }
-  for (int y = 0; y < PREVIEW_SIZE; ++y) {
-    for (int x = 0; x < PREVIEW_SIZE; ++x) {
-      unsigned long pixel = 0;
-      if (x < width && y < height) {
-        const unsigned char* p = rgb + 3 * (y * width + x);
-        pixel = channel(p[0], visual->red_mask) | channel(p[1], visual->green_mask) |
-                channel(p[2], visual->blue_mask);
-      }
-      XPutPixel(image, x, y, pixel);
-    }
-  }
-  stbi_image_free(rgb);
-  return image;
-}
-
-// The monitors in the window's own coordinates: the parts of the screen's
-// monitors that the window covers (all of them for a full-screen window),
-// or for a hosted window the window itself, one monitor's by design.
-MonitorLayout windowMonitors(const SaverWindow& w, const MonitorLayout& screen,
-                             const ScreenRect& rect) {
-  MonitorLayout layout;
-  if (w.role == WindowRole::FullScreen || w.role == WindowRole::TryOut) {
-    for (int i = 0; i < screen.count; ++i) {
-      const ScreenRect& m = screen.monitors[i];
-      const int left = m.x > rect.x ? m.x : rect.x;
-      const int top = m.y > rect.y ? m.y : rect.y;
-      const int right = m.x + m.width < rect.x + rect.width ? m.x + m.width : rect.x + rect.width;
-      const int bottom = m.y + m.height < rect.y + rect.height ? m.y + m.height : rect.y + rect.height;
-      if (right <= left || bottom <= top) continue;
-      layout.monitors[layout.count++] = ScreenRect{left - rect.x, top - rect.y, right - left, bottom - top};
-    }
-  }
-  if (layout.count == 0) {
-    layout.monitors[0] = ScreenRect{0, 0, rect.width, rect.height};
-    layout.count = 1;
-  }
-  return layout;
-}
-
-Display* displayOf(const SaverWindow& w) { return static_cast<Display*>(w.display); }
-
-// The monitors the window at rect covers and a viewport with the drawing
-// area of each.
-void layOutViewports(SaverWindow& w, const MonitorLayout& screenMonitors, const ScreenRect& rect) {
-  w.monitors = windowMonitors(w, screenMonitors, rect);
+// A viewport with the drawing area of each monitor the window covers, on
+// that monitor's drawing target, whose drawable takes the target's size.
+void layOutViewports(SaverWindow& w) {
+  const OutputLayout layout = outputLayout(w);
   FrameDriverState& driver = frameDriver;
-  driver.viewportCount = w.monitors.count;
-  for (int i = 0; i < w.monitors.count; ++i) {
-    const DrawArea area = drawAreaFor(w.monitors.monitors[i], settings.half, rect.height);
-    driver.viewports[i] = Viewport{area.viewportX, area.viewportY, area.drawWidth, area.drawHeight};
+  driver.viewportCount = layout.count;
+  for (int i = 0; i < layout.count; ++i) {
+    const OutputArea& o = layout.areas[i];
+    const DrawArea area = drawAreaFor(o.area, settings.half, o.targetHeight);
+    driver.viewports[i] = Viewport{area.viewportX, area.viewportY, area.drawWidth, area.drawHeight,
+                                   o.target};
+    renderContext.surface.resizeTarget(o.target, o.targetWidth, o.targetHeight);
   }
-  w.drawWidth = driver.viewports[0].width;
-  w.drawHeight = driver.viewports[0].height;
+  w.drawWidth = layout.count > 0 ? driver.viewports[0].width : 0;
+  w.drawHeight = layout.count > 0 ? driver.viewports[0].height : 0;
 }
 
 int onCreate(SaverWindow& w) {
@@ -144,19 +55,17 @@ int onCreate(SaverWindow& w) {
   w.timerRunning = true;
   w.nextTimer = tickCount() + TIMER_PERIOD_MS;
 
-  Display* display = displayOf(w);
-  const int screen = DefaultScreen(display);
-  w.screenWidth = DisplayWidth(display, screen);
-  w.screenHeight = DisplayHeight(display, screen);
-  w.colourBits = DefaultDepth(display, screen);
-  const ScreenRect rect = windowRectangle(display, w.window);
-  const MonitorLayout screenMonitors = queryMonitors(display);
+  const WindowGeometry geometry = describeWindow(w);
+  const ScreenRect& rect = geometry.rect;
+  w.screenWidth = geometry.screenWidth;
+  w.screenHeight = geometry.screenHeight;
+  w.colourBits = geometry.colourBits;
   if (w.role == WindowRole::Hosted || w.role == WindowRole::TryOut) {
     w.screenWidth = rect.x + rect.width;
     w.screenHeight = rect.y + rect.height;
   }
 
-  w.previewImage = loadPreviewImage(display, w.window);
+  loadPreviewPicture(w);
 
   if (rect.y + rect.height != w.screenHeight && rect.x + rect.width != w.screenWidth) {
     w.previewMode = true;
@@ -164,8 +73,8 @@ int onCreate(SaverWindow& w) {
   }
   w.previewMode = false;
 
-  layOutViewports(w, screenMonitors, rect);
-  renderContext.surface.binding = SurfaceBinding::Window;
+  layOutViewports(w);
+  prepareGlSurface(w);
   startUp(w.window, w.drawWidth, w.drawHeight, w.colourBits);
   const Viewport& first = frameDriver.viewports[0];
   glViewport(first.x, first.y, first.width, first.height);
@@ -174,13 +83,7 @@ int onCreate(SaverWindow& w) {
 
 int onPaint(SaverWindow& w) {
   if (w.previewMode) {
-    if (w.previewImage != nullptr) {
-      Display* display = displayOf(w);
-      GC gc = DefaultGC(display, DefaultScreen(display));
-      XPutImage(display, w.window, gc, static_cast<XImage*>(w.previewImage), 0, 0, PREVIEW_X,
-                PREVIEW_Y, PREVIEW_SIZE, PREVIEW_SIZE);
-      XFlush(display);
-    }
+    showPreviewPicture(w);
     sleepMilliseconds(PREVIEW_SLEEP_MS);
     return 0;
   }
@@ -189,8 +92,7 @@ int onPaint(SaverWindow& w) {
 }
 
 int onTimer(SaverWindow& w) {
-  // The host's window keeps its own background in hosted mode.
-  if (w.role != WindowRole::Hosted) XClearArea(displayOf(w), w.window, 0, 0, 0, 0, False);
+  clearWindow(w);
   return 1;
 }
 
@@ -198,10 +100,7 @@ int onDestroy(SaverWindow& w) {
   w.destroyCount += 1;
   if (w.destroyCount >= 2) showMessageBox("Destroy error", "Application");
   if (w.previewMode) w.timerRunning = false;
-  if (w.previewImage != nullptr) {
-    XDestroyImage(static_cast<XImage*>(w.previewImage));
-    w.previewImage = nullptr;
-  }
+  freePreviewPicture(w);
   showCursor();
   applyCursor(w);
   postMessage(w, SaverMessage::Quit, 0);
@@ -221,39 +120,16 @@ void postMessage(SaverWindow& w, SaverMessage message, int code) {
   postMessage(w, event);
 }
 
-void applyCursor(SaverWindow& w) {
-  if (w.display == nullptr || w.window == 0 || w.role != WindowRole::FullScreen) return;
-  Display* display = displayOf(w);
-  if (cursorCounter() < 0 && w.invisibleCursor != 0) {
-    XDefineCursor(display, w.window, w.invisibleCursor);
-  } else {
-    XUndefineCursor(display, w.window);
-  }
-}
-
-void followWindowSize(SaverWindow& w, int width, int height) {
-  GlSurface& surface = renderContext.surface;
-  if (w.previewMode || surface.glWindow == 0 || width <= 0 || height <= 0) return;
-  if (width == surface.windowWidth && height == surface.windowHeight) return;
-  Display* display = displayOf(w);
-  const ScreenRect rect{0, 0, width, height};
-  MonitorLayout screenMonitors = queryMonitors(display);
-  if (w.role == WindowRole::FullScreen) {
-    // The heads may still describe the screen as it was.
-    screenMonitors = monitorsAfterScreenChange(screenMonitors, w.screenWidth, w.screenHeight,
-                                               width, height);
-    w.screenWidth = width;
-    w.screenHeight = height;
-  }
-  layOutViewports(w, screenMonitors, rect);
-  XResizeWindow(display, surface.glWindow, static_cast<unsigned>(width), static_cast<unsigned>(height));
-  XSync(display, False);
-  surface.windowWidth = width;
-  surface.windowHeight = height;
+void followWindowSize(SaverWindow& w) {
+  if (w.previewMode || !renderContext.surface.isCurrent()) return;
+  layOutViewports(w);
   renderContext.width = w.drawWidth;
   renderContext.height = w.drawHeight;
+  if (frameDriver.viewportCount == 0) return;
   const Viewport& first = frameDriver.viewports[0];
-  glViewport(first.x, first.y, first.width, first.height);
+  if (renderContext.surface.useTarget(first.target)) {
+    glViewport(first.x, first.y, first.width, first.height);
+  }
 }
 
 int saverWindowProc(SaverWindow& w, const SaverEvent& event) {

@@ -1,11 +1,14 @@
 #pragma once
-// The saver window: the X11 window the saver draws in, its message queue,
-// and the window procedure (create, destroy, paint, timer) of the running
-// saver. The host (saver_host.cpp) creates the window and runs the loop.
+// The saver window: the window the saver draws in (on X11 or Wayland), its
+// message queue, and the window procedure (create, destroy, paint, timer)
+// of the running saver. The window system (window_system.h) makes the
+// window and turns its events into messages; the loop (saver_loop.cpp)
+// delivers them.
 #include <cstdint>
 
 #include "host/dismissal.h"
 #include "host/monitor_layout.h"
+#include "host/platform_choice.h"
 
 namespace starbloom {
 
@@ -29,9 +32,9 @@ struct SaverEvent {
 
 // How the window came to be.
 enum class WindowRole : std::uint8_t {
-  FullScreen, // /s: override-redirect, the whole X screen, input grabbed
-  Preview,    // /p N: a child of window N
-  Hosted,     // -root / -window-id: the host's own window, input left to it
+  FullScreen, // /s: every monitor covered, input taken (X11 grabs, Wayland full-screen toplevels)
+  Preview,    // /p N: a child of X window N
+  Hosted,     // -root / -window-id: the host's own X window, input left to it
   TryOut,     // --window: a normal top-level window
 };
 
@@ -41,14 +44,17 @@ constexpr int PREVIEW_X = 25;        // where it is shown in the window
 constexpr int PREVIEW_Y = 10;
 constexpr int TIMER_PERIOD_MS = 50;
 
-// X11 types are kept out of the program's headers (Xlib's macros clash with
-// ordinary names): the display is a Display*, windows and cursors are XIDs.
+// Window-system types are kept out of the program's headers (Xlib's macros
+// clash with ordinary names): the display is opaque, X windows and cursors
+// are XIDs.
 struct SaverWindow {
-  void* display = nullptr;      // Display*
-  unsigned long window = 0;     // the window drawn in (the host's in hosted mode)
+  Platform platform = Platform::X11;
+  void* display = nullptr;      // X11: Display*; Wayland: the window system's client record
+  unsigned long window = 0;     // X11: the window drawn in (the host's in hosted mode);
+                                // Wayland: 1 while the saver's surfaces live; 0: gone
   WindowRole role = WindowRole::FullScreen;
   HostState host;               // dismissal state (childMode, closing, lastCursor)
-  unsigned long invisibleCursor = 0; // Cursor
+  unsigned long invisibleCursor = 0; // X11 Cursor
 
   // State of the window procedure.
   bool previewMode = false;     // judged not full screen at creation
@@ -61,7 +67,7 @@ struct SaverWindow {
   int drawHeight = 0;
   int destroyCount = 0;
   void* previewImage = nullptr; // XImage*: picture 105 in the window's visual
-  MonitorLayout monitors;       // in window coordinates
+  MonitorLayout monitors;       // X11: the screen's monitors, screen coordinates
 
   // Posted messages, delivered before X events.
   SaverEvent queue[SAVER_QUEUE_CAPACITY];
@@ -80,13 +86,10 @@ int saverWindowProc(SaverWindow& w, const SaverEvent& event);
 // The host's default handling, with the dismissal rules (saver_host.cpp).
 int defaultSaverProc(SaverWindow& w, const SaverEvent& event);
 
-// Lays the drawing out again for the window's new size (a host that resized
-// its window, a screen that changed size): the monitors, their viewports
-// and the OpenGL window over the whole window. Nothing in a preview.
-void followWindowSize(SaverWindow& w, int width, int height);
-
-// The cursor shown over the window: invisible while the cursor counter is
-// below zero (full screen only).
-void applyCursor(SaverWindow& w);
+// Lays the drawing out again after the window changed (a host that resized
+// its window, a screen that changed size, a Wayland output that came, went
+// or was reconfigured): the monitors, their viewports and the size of each
+// drawable. Nothing in a preview.
+void followWindowSize(SaverWindow& w);
 
 } // namespace starbloom

@@ -25,6 +25,8 @@ install_missing_packages() {
   "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" || return 1
 }
 
-# What every build needs: compiler, CMake, OpenGL, EGL, X11 with Xinerama, FLTK, stb.
+# What every build needs: compiler, CMake, OpenGL, EGL, X11 with Xinerama,
+# Wayland with the xdg-shell protocol and its scanner, FLTK, stb.
 BUILD_PACKAGES=(g++ cmake make pkg-config libgl-dev libgl1-mesa-dri libegl-dev libegl-mesa0
-  libglx-dev libx11-dev libxinerama-dev libfltk1.3-dev libstb-dev)
+  libglx-dev libx11-dev libxinerama-dev libwayland-dev wayland-protocols libwayland-bin
+  libfltk1.3-dev libstb-dev)

@@ -1,0 +1,186 @@
+// The message loop of the saver window, on any window system. Each pass
+// takes the first thing there is: an ending signal (SIGTERM, SIGINT,
+// SIGHUP), a posted message, the window system's events (already turned
+// into the saver's messages), the 50 ms timer when due, a hosted window
+// that vanished, and otherwise a paint, since the window is never
+// validated. A Wayland window whose compositor wants no frame yet is not
+// painted; the loop sleeps in the window system until an event or the
+// timer instead, so a hidden output costs nothing.
+//
+// Every message passes hostWindowProc, then the window procedure, and what
+// that does not handle reaches defaultSaverProc with the dismissal rules:
+// input that asks to close posts a close request, and a close request
+// destroys the window, whose destroy posts the quit message.
+//
+// Signals end full screen and the try-out window as a close request does.
+// A hosted saver is ended by its host: it releases its window and dies by
+// the same signal, as a daemon expects of a saver it stops.
+#include "host/saver_loop.h"
+
+#include <sched.h>
+
+#include <csignal>
+#include <cstdint>
+
+#include "frame/cursor.h"
+#include "frame/platform_time.h"
+#include "host/window_system.h"
+
+namespace starbloom {
+
+namespace {
+
+volatile std::sig_atomic_t pendingSignal = 0; // written by the signal handler, read by the loop
+
+void onSignal(int signal) { pendingSignal = signal; }
+
+void catchEndSignals() {
+  struct sigaction action {};
+  action.sa_handler = onSignal;
+  sigemptyset(&action.sa_mask);
+  for (const int s : {SIGTERM, SIGINT, SIGHUP}) sigaction(s, &action, nullptr);
+}
+
+int hostWindowProc(SaverWindow& w, const SaverEvent& event) {
+  const bool fullScreen = w.role == WindowRole::FullScreen;
+  switch (event.message) {
+    case SaverMessage::Create: {
+      int x = 0, y = 0;
+      if (pointerPosition(w, x, y)) {
+        w.host.lastCursorX = x;
+        w.host.lastCursorY = y;
+      }
+      if (fullScreen) {
+        hideCursor();
+        applyCursor(w);
+      }
+      return saverWindowProc(w, event);
+    }
+    case SaverMessage::Destroy:
+      postMessage(w, SaverMessage::Quit, 0);
+      return saverWindowProc(w, event);
+    case SaverMessage::Paint:
+      if (w.host.closing) return 0;
+      if (fullScreen) hideCursor();
+      return saverWindowProc(w, event);
+    case SaverMessage::Input:
+      if (w.host.closing) return 0;
+      return saverWindowProc(w, event);
+    case SaverMessage::Timer:
+      if (w.host.closing) return 0;
+      sched_yield();
+      return saverWindowProc(w, event);
+    default:
+      return saverWindowProc(w, event);
+  }
+}
+
+// Milliseconds until the timer is due, at most one period.
+int untilTimer(const SaverWindow& w) {
+  if (!w.timerRunning) return TIMER_PERIOD_MS;
+  const std::int32_t left = static_cast<std::int32_t>(w.nextTimer - tickCount());
+  return left < 0 ? 0 : (left > TIMER_PERIOD_MS ? TIMER_PERIOD_MS : left);
+}
+
+int messageLoop(SaverWindow& w) {
+  while (!w.quit) {
+    if (pendingSignal != 0) {
+      const int signal = pendingSignal;
+      pendingSignal = 0;
+      if (w.role == WindowRole::Hosted) {
+        releaseSaverWindow(w);
+        closeWindowSystem(w);
+        std::signal(signal, SIG_DFL);
+        std::raise(signal);
+        return 128 + signal;
+      }
+      postMessage(w, SaverMessage::Close);
+    }
+    if (w.queued > 0) {
+      const SaverEvent event = w.queue[0];
+      for (int i = 1; i < w.queued; ++i) w.queue[i - 1] = w.queue[i];
+      w.queued -= 1;
+      if (event.message == SaverMessage::Quit) {
+        w.quit = true;
+        w.quitCode = event.code;
+      } else {
+        dispatchEvent(w, event);
+      }
+      continue;
+    }
+    if (w.window == 0) {
+      // A window that vanished without a destroy event (a host that went).
+      postMessage(w, SaverMessage::Quit, 0);
+      continue;
+    }
+    if (takeEvents(w)) continue;
+    if (w.timerRunning && untilTimer(w) == 0) {
+      w.nextTimer = tickCount() + TIMER_PERIOD_MS;
+      dispatchMessage(w, SaverMessage::Timer);
+      continue;
+    }
+    if (windowVanished(w)) {
+      w.window = 0;
+      continue;
+    }
+    if (!readyToPaint(w)) {
+      waitForEvents(w, untilTimer(w));
+      continue;
+    }
+    dispatchMessage(w, SaverMessage::Paint);
+  }
+  return w.quitCode;
+}
+
+} // namespace
+
+void dispatchEvent(SaverWindow& w, const SaverEvent& event) { hostWindowProc(w, event); }
+
+void dispatchMessage(SaverWindow& w, SaverMessage message) {
+  SaverEvent event;
+  event.message = message;
+  dispatchEvent(w, event);
+}
+
+void dispatchInput(SaverWindow& w, InputEvent input, int x, int y) {
+  SaverEvent event;
+  event.message = SaverMessage::Input;
+  event.input = input;
+  event.x = x;
+  event.y = y;
+  dispatchEvent(w, event);
+}
+
+int defaultSaverProc(SaverWindow& w, const SaverEvent& event) {
+  switch (event.message) {
+    case SaverMessage::Close:
+      if (!w.host.childMode && !w.host.closing &&
+          !checkPassword(w.host, tickCount(), nullptr)) {
+        return 0; // refused: the saver stays (never without a verifier)
+      }
+      w.host.closing = true;
+      // The platform's handling of a close request destroys the window.
+      destroySaverWindow(w);
+      dispatchMessage(w, SaverMessage::Destroy);
+      return 0;
+    case SaverMessage::Input:
+      if (inputAsksToClose(w.host, event.input, event.x, event.y)) {
+        postMessage(w, SaverMessage::Close);
+      }
+      return 0;
+    default:
+      return 0;
+  }
+}
+
+int runSaverWindow(SaverWindow& w) {
+  catchEndSignals();
+  dispatchMessage(w, SaverMessage::Create);
+  showSaverWindow(w);
+  const int code = messageLoop(w);
+  releaseSaverWindow(w);
+  closeWindowSystem(w);
+  return code;
+}
+
+} // namespace starbloom

@@ -1,0 +1,73 @@
+// The window system seam: each call goes to the binding of the saver
+// window's platform, chosen once when the window was opened. What has no
+// meaning on Wayland (previews, hosted windows, grabs, the pointer's screen
+// position, a cursor of the window's own) is X11's alone.
+#include "host/window_system.h"
+
+#include "host/window_system_binding.h"
+
+namespace starbloom {
+
+namespace {
+bool onWayland(const SaverWindow& w) { return w.platform == Platform::Wayland; }
+} // namespace
+
+bool openWindowSystem(SaverWindow& w, bool sayWhy) {
+  return onWayland(w) ? waylandOpen(w, sayWhy) : x11Open(w, sayWhy);
+}
+
+void closeWindowSystem(SaverWindow& w) { onWayland(w) ? waylandClose(w) : x11Close(w); }
+
+bool fullScreenSaverRuns(SaverWindow& w) { return onWayland(w) ? waylandSaverRuns(w) : x11SaverRuns(w); }
+
+bool createSaverWindow(SaverWindow& w, unsigned long parent, int width, int height) {
+  return onWayland(w) ? waylandCreate(w, width, height) : x11Create(w, parent, width, height);
+}
+
+void showSaverWindow(SaverWindow& w) {
+  if (!onWayland(w)) x11Show(w); // a Wayland window shows itself once configured
+}
+
+void destroySaverWindow(SaverWindow& w) { onWayland(w) ? waylandDestroy(w) : x11Destroy(w); }
+
+void releaseSaverWindow(SaverWindow& w) { onWayland(w) ? waylandDestroy(w) : x11Release(w); }
+
+bool takeEvents(SaverWindow& w) { return onWayland(w) ? waylandTakeEvents(w) : x11TakeEvents(w); }
+
+void waitForEvents(SaverWindow& w, int ms) {
+  if (onWayland(w)) waylandWait(w, ms); // an X11 window always has something to paint
+}
+
+bool readyToPaint(SaverWindow& w) { return !onWayland(w) || waylandReadyToPaint(w); }
+
+bool windowVanished(SaverWindow& w) { return !onWayland(w) && x11Vanished(w); }
+
+WindowGeometry describeWindow(SaverWindow& w) { return onWayland(w) ? waylandDescribe(w) : x11Describe(w); }
+
+OutputLayout outputLayout(SaverWindow& w) { return onWayland(w) ? waylandLayout(w) : x11Layout(w); }
+
+void prepareGlSurface(SaverWindow& w) { onWayland(w) ? waylandPrepareGl(w) : x11PrepareGl(w); }
+
+bool pointerPosition(SaverWindow& w, int& x, int& y) { return !onWayland(w) && x11Pointer(w, x, y); }
+
+void applyCursor(SaverWindow& w) {
+  if (!onWayland(w)) x11ApplyCursor(w); // Wayland hides it on every pointer entry
+}
+
+void clearWindow(SaverWindow& w) {
+  if (!onWayland(w)) x11Clear(w);
+}
+
+void loadPreviewPicture(SaverWindow& w) {
+  if (!onWayland(w)) x11LoadPreview(w);
+}
+
+void showPreviewPicture(SaverWindow& w) {
+  if (!onWayland(w)) x11ShowPreview(w);
+}
+
+void freePreviewPicture(SaverWindow& w) {
+  if (!onWayland(w)) x11FreePreview(w);
+}
+
+} // namespace starbloom

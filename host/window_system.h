@@ -1,0 +1,102 @@
+#pragma once
+// The window system under the saver window: X11 or Wayland, chosen once per
+// run (SaverWindow::platform). Plain functions over the saver window, each
+// with one implementation per platform (window_system_x11.cpp,
+// window_system_wayland.cpp); window_system.cpp picks by the platform.
+// Events come back already translated into the saver's messages, posted to
+// the window's queue or handed to its procedures. Previews and hosted mode
+// exist only on X11; their requests on Wayland do nothing.
+#include "host/monitor_layout.h"
+#include "host/saver_window.h"
+
+namespace starbloom {
+
+// One monitor's part of a drawing target (the X window, or one Wayland
+// output's surface), in the target's pixels.
+struct OutputArea {
+  int target = 0;       // the GL surface's slot
+  int targetWidth = 0;  // pixels of the whole target
+  int targetHeight = 0;
+  ScreenRect area;      // from the target's top left
+};
+
+struct OutputLayout {
+  OutputArea areas[MAX_MONITORS];
+  int count = 0;
+};
+
+// The screen and the window at creation: what the mode decision compares.
+struct WindowGeometry {
+  int screenWidth = 0;  // pixels of the screen (X11) or of the first output
+  int screenHeight = 0;
+  int colourBits = 0;
+  ScreenRect rect;      // the window, screen coordinates
+};
+
+// Opens the display of w.platform; false after one line on stderr when
+// sayWhy (a quiet failure lets the caller try the other platform).
+bool openWindowSystem(SaverWindow& w, bool sayWhy);
+// Closes it; the window must be released first.
+void closeWindowSystem(SaverWindow& w);
+
+// A full-screen saver already runs on this display (X11: its window is
+// brought forward).
+bool fullScreenSaverRuns(SaverWindow& w);
+
+// Makes the window of w.role: full screen over every monitor, a preview
+// child of parent, the host's window parent itself, or a width x height
+// try-out window. false after one line on stderr.
+bool createSaverWindow(SaverWindow& w, unsigned long parent, int width, int height);
+// Shows it (X11 maps it and, full screen, grabs the keyboard and pointer).
+void showSaverWindow(SaverWindow& w);
+// Destroys what the saver made (never the host's window) with its GL
+// surface; the window is gone afterwards (window 0).
+void destroySaverWindow(SaverWindow& w);
+// Ungrabs, destroys what is left and waits until the display has done so.
+void releaseSaverWindow(SaverWindow& w);
+
+// Posts the messages of the events that have arrived; true when there were
+// any. A display that went away ends the process with one line, status 1.
+bool takeEvents(SaverWindow& w);
+// Waits for events up to ms milliseconds (a window with nothing to draw).
+void waitForEvents(SaverWindow& w, int ms);
+// Whether a paint would draw anything now: on Wayland, a surface whose
+// compositor asked for a frame.
+bool readyToPaint(SaverWindow& w);
+// The host's window went away without an event (hosted mode).
+bool windowVanished(SaverWindow& w);
+
+WindowGeometry describeWindow(SaverWindow& w);
+// The monitors the window covers, per drawing target, at its present size.
+OutputLayout outputLayout(SaverWindow& w);
+// Chooses the GL surface's binding and hands it the drawables, before
+// the context is made.
+void prepareGlSurface(SaverWindow& w);
+// The pointer's screen position, when the window system tells it.
+bool pointerPosition(SaverWindow& w, int& x, int& y);
+// The cursor over the window: invisible while the cursor counter is below
+// zero (full screen only).
+void applyCursor(SaverWindow& w);
+// The timer's repaint request: the window's background is cleared.
+void clearWindow(SaverWindow& w);
+
+// The preview picture (picture 105) in the window's pixel format, copied
+// into the window at (PREVIEW_X, PREVIEW_Y).
+void loadPreviewPicture(SaverWindow& w);
+void showPreviewPicture(SaverWindow& w);
+void freePreviewPicture(SaverWindow& w);
+
+// X11 services of the modes that have no Wayland form: a Display* is passed
+// as void*.
+void* openX11Display(); // with the one-line message when there is none
+void closeX11Display(void* display);
+bool x11WindowExists(void* display, unsigned long window);
+// The owner of a configuration dialog: requested when that window exists,
+// else the foreground window (the window manager's _NET_ACTIVE_WINDOW, else
+// the input focus), else 0 for none. The root window, the desktop itself,
+// owns nothing.
+unsigned long configDialogOwner(void* display, unsigned long requested);
+// The monitors of the display's default screen, in screen coordinates.
+MonitorLayout queryMonitors(void* display);
+
+} // namespace starbloom

@@ -1,0 +1,40 @@
+#pragma once
+// The two bindings of the window system, one .cpp each; window_system.cpp
+// picks one by the saver window's platform. Only window_system.cpp calls
+// these.
+#include "host/window_system.h"
+
+namespace starbloom {
+
+bool x11Open(SaverWindow& w, bool sayWhy);
+void x11Close(SaverWindow& w);
+bool x11SaverRuns(SaverWindow& w);
+bool x11Create(SaverWindow& w, unsigned long parent, int width, int height);
+void x11Show(SaverWindow& w);
+void x11Destroy(SaverWindow& w);
+void x11Release(SaverWindow& w);
+bool x11TakeEvents(SaverWindow& w);
+bool x11Vanished(SaverWindow& w);
+WindowGeometry x11Describe(SaverWindow& w);
+OutputLayout x11Layout(SaverWindow& w);
+void x11PrepareGl(SaverWindow& w);
+bool x11Pointer(SaverWindow& w, int& x, int& y);
+void x11ApplyCursor(SaverWindow& w);
+void x11Clear(SaverWindow& w);
+void x11LoadPreview(SaverWindow& w);
+void x11ShowPreview(SaverWindow& w);
+void x11FreePreview(SaverWindow& w);
+
+bool waylandOpen(SaverWindow& w, bool sayWhy);
+void waylandClose(SaverWindow& w);
+bool waylandSaverRuns(SaverWindow& w);
+bool waylandCreate(SaverWindow& w, int width, int height);
+void waylandDestroy(SaverWindow& w);
+bool waylandTakeEvents(SaverWindow& w);
+void waylandWait(SaverWindow& w, int ms);
+bool waylandReadyToPaint(SaverWindow& w);
+WindowGeometry waylandDescribe(SaverWindow& w);
+OutputLayout waylandLayout(SaverWindow& w);
+void waylandPrepareGl(SaverWindow& w);
+
+} // namespace starbloom

@@ -1,0 +1,458 @@
+// The window system on Wayland. Full screen is one xdg-shell toplevel per
+// output, each asked to be full screen on its own output and drawn as its
+// own GL target (slot = the view's index), with the output's integer scale
+// as its buffer scale so that its buffer matches the output's pixels. An
+// output plugged in while the saver runs gets a toplevel of its own once
+// the compositor describes it; one unplugged loses its toplevel. The
+// try-out window is one resizable toplevel titled "Starbloom". The seat's
+// input is wayland_seat.cpp's; a close request from the compositor ends
+// either window.
+//
+// One saver per display: an flock on a file in $XDG_RUNTIME_DIR named
+// after the display, held while the saver runs and released by the kernel
+// when it ends, however it ends. Events are read without blocking while
+// there is something to draw, and waited for otherwise; a connection that
+// fails ends the program with one line and status 1.
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include <wayland-client.h>
+
+#include "frame/platform_time.h"
+#include "frame/program_objects.h"
+#include "host/saver_loop.h"
+#include "host/wayland_client.h"
+#include "host/window_system_binding.h"
+#include "settings/quoted_text.h"
+
+namespace starbloom {
+
+namespace {
+
+constexpr const char* FULL_SCREEN_TITLE = "Screen Saver";
+constexpr const char* TRY_OUT_TITLE = "Starbloom";
+constexpr const char* APP_ID = "starbloom";
+constexpr int CONFIGURE_WAIT_MS = 3000; // for the compositor's first configure of each surface
+
+WaylandClient& clientOf(const SaverWindow& w) { return *static_cast<WaylandClient*>(w.display); }
+
+const char* displayName() {
+  const char* name = std::getenv("WAYLAND_DISPLAY");
+  return name != nullptr && *name != '\0' ? name : "wayland-0";
+}
+
+[[noreturn]] void lostConnection() {
+  std::fprintf(stderr, "starbloom: lost the connection to the Wayland display %s\n",
+               quotedText(displayName()).c_str());
+  std::fflush(stderr);
+  _exit(1);
+}
+
+// --- views --------------------------------------------------------------
+
+// The view's surface size when the compositor leaves it to the client.
+void chooseSize(const WaylandClient& c, const WaylandView& v, int& width, int& height) {
+  width = v.pendingWidth;
+  height = v.pendingHeight;
+  if (width > 0 && height > 0) return;
+  if (v.output < 0) {
+    width = c.tryOutWidth;
+    height = c.tryOutHeight;
+    return;
+  }
+  const WaylandOutput& o = c.outputs[v.output];
+  width = o.modeWidth / o.scale;
+  height = o.modeHeight / o.scale;
+}
+
+int slotOf(const WaylandView& v) { return static_cast<int>(&v - v.client->views); }
+
+// A configure to acknowledge: the size and scale take effect with the next
+// frame; a view with a size for the first time becomes a GL target.
+void applyConfigure(WaylandView& v) {
+  WaylandClient& c = *v.client;
+  int width = 0;
+  int height = 0;
+  chooseSize(c, v, width, height);
+  if (width <= 0 || height <= 0) {
+    if (!v.saidSizeless) {
+      std::fprintf(stderr, "starbloom: the Wayland output %s has no size yet; nothing is drawn on it\n",
+                   v.output >= 0 ? c.outputs[v.output].label : "of the window");
+      v.saidSizeless = true;
+    }
+    return;
+  }
+  const int scale = v.output >= 0 ? c.outputs[v.output].scale : 1;
+  const bool first = !v.configured;
+  const bool changed = width != v.width || height != v.height || scale != v.scale;
+  if (scale != v.scale) wl_surface_set_buffer_scale(v.surface, scale);
+  v.width = width;
+  v.height = height;
+  v.scale = scale;
+  v.configured = true;
+  if (!c.glReady) return;
+  if (first) renderContext.surface.addTarget(slotOf(v), v.surface, width * scale, height * scale);
+  if (first || changed) followWindowSize(*c.window);
+}
+
+void onShellSurfaceConfigure(void* data, xdg_surface* surface, std::uint32_t serial) {
+  xdg_surface_ack_configure(surface, serial);
+  applyConfigure(*static_cast<WaylandView*>(data));
+}
+
+const xdg_surface_listener SHELL_SURFACE_LISTENER = {onShellSurfaceConfigure};
+
+void onToplevelConfigure(void* data, xdg_toplevel*, std::int32_t width, std::int32_t height, wl_array*) {
+  WaylandView& v = *static_cast<WaylandView*>(data);
+  v.pendingWidth = width;
+  v.pendingHeight = height;
+}
+
+void onToplevelClose(void* data, xdg_toplevel*) {
+  postMessage(*static_cast<WaylandView*>(data)->client->window, SaverMessage::Close);
+}
+
+void onToplevelBounds(void*, xdg_toplevel*, std::int32_t, std::int32_t) {}
+void onToplevelCapabilities(void*, xdg_toplevel*, wl_array*) {}
+
+const xdg_toplevel_listener TOPLEVEL_LISTENER = {onToplevelConfigure, onToplevelClose, onToplevelBounds,
+                                                 onToplevelCapabilities};
+
+// A toplevel for the output (or the try-out window, -1); false when all
+// slots are taken.
+bool makeView(WaylandClient& c, int output) {
+  int slot = 0;
+  while (slot < MAX_VIEWS && c.views[slot].client != nullptr) ++slot;
+  if (slot == MAX_VIEWS) return false;
+  WaylandView& v = c.views[slot];
+  v = WaylandView{};
+  v.client = &c;
+  v.output = output;
+  v.surface = wl_compositor_create_surface(c.compositor);
+  v.shellSurface = xdg_wm_base_get_xdg_surface(c.shell, v.surface);
+  xdg_surface_add_listener(v.shellSurface, &SHELL_SURFACE_LISTENER, &v);
+  v.toplevel = xdg_surface_get_toplevel(v.shellSurface);
+  xdg_toplevel_add_listener(v.toplevel, &TOPLEVEL_LISTENER, &v);
+  xdg_toplevel_set_app_id(v.toplevel, APP_ID);
+  if (output >= 0) {
+    xdg_toplevel_set_title(v.toplevel, FULL_SCREEN_TITLE);
+    xdg_toplevel_set_fullscreen(v.toplevel, c.outputs[output].output);
+    c.outputs[output].view = slot;
+  } else {
+    xdg_toplevel_set_title(v.toplevel, TRY_OUT_TITLE);
+  }
+  wl_surface_commit(v.surface); // without a buffer: asks for the first configure
+  return true;
+}
+
+void dropView(WaylandClient& c, int slot) {
+  WaylandView& v = c.views[slot];
+  if (v.client == nullptr) return;
+  if (c.glReady) renderContext.surface.removeTarget(slot);
+  if (v.output >= 0) c.outputs[v.output].view = -1;
+  xdg_toplevel_destroy(v.toplevel);
+  xdg_surface_destroy(v.shellSurface);
+  wl_surface_destroy(v.surface);
+  v = WaylandView{};
+}
+
+// --- outputs ------------------------------------------------------------
+
+void onOutputGeometry(void*, wl_output*, std::int32_t, std::int32_t, std::int32_t, std::int32_t,
+                      std::int32_t, const char*, const char*, std::int32_t) {}
+
+void onOutputMode(void* data, wl_output*, std::uint32_t flags, std::int32_t width, std::int32_t height,
+                  std::int32_t) {
+  WaylandOutput& o = *static_cast<WaylandOutput*>(data);
+  if ((flags & WL_OUTPUT_MODE_CURRENT) == 0) return;
+  o.modeWidth = width;
+  o.modeHeight = height;
+}
+
+void onOutputScale(void* data, wl_output*, std::int32_t factor) {
+  static_cast<WaylandOutput*>(data)->scale = factor >= 1 ? factor : 1;
+}
+
+void onOutputName(void* data, wl_output*, const char* name) {
+  WaylandOutput& o = *static_cast<WaylandOutput*>(data);
+  std::snprintf(o.label, sizeof o.label, "%s", name != nullptr ? name : "");
+}
+
+void onOutputDescription(void*, wl_output*, const char*) {}
+
+void onOutputDone(void* data, wl_output*) {
+  WaylandOutput& o = *static_cast<WaylandOutput*>(data);
+  o.described = true;
+  WaylandClient& c = *o.client;
+  const int index = static_cast<int>(&o - c.outputs);
+  if (c.running && c.window->role == WindowRole::FullScreen && o.view < 0) makeView(c, index);
+  if (o.view >= 0 && c.views[o.view].configured) applyConfigure(c.views[o.view]); // a new scale
+}
+
+const wl_output_listener OUTPUT_LISTENER = {onOutputGeometry, onOutputMode, onOutputDone, onOutputScale,
+                                            onOutputName,     onOutputDescription};
+
+// --- registry -----------------------------------------------------------
+
+void onPing(void*, xdg_wm_base* shell, std::uint32_t serial) { xdg_wm_base_pong(shell, serial); }
+
+const xdg_wm_base_listener SHELL_LISTENER = {onPing};
+
+std::uint32_t upTo(std::uint32_t offered, std::uint32_t wanted) { return offered < wanted ? offered : wanted; }
+
+void onGlobal(void* data, wl_registry* registry, std::uint32_t name, const char* interface,
+              std::uint32_t version) {
+  WaylandClient& c = *static_cast<WaylandClient*>(data);
+  if (std::strcmp(interface, wl_compositor_interface.name) == 0 && c.compositor == nullptr && version >= 3) {
+    c.compositor = static_cast<wl_compositor*>(
+        wl_registry_bind(registry, name, &wl_compositor_interface, upTo(version, 4)));
+  } else if (std::strcmp(interface, xdg_wm_base_interface.name) == 0 && c.shell == nullptr) {
+    c.shell = static_cast<xdg_wm_base*>(wl_registry_bind(registry, name, &xdg_wm_base_interface, 1));
+    xdg_wm_base_add_listener(c.shell, &SHELL_LISTENER, &c);
+  } else if (std::strcmp(interface, wl_seat_interface.name) == 0 && c.seat == nullptr) {
+    listenToSeat(c, static_cast<wl_seat*>(wl_registry_bind(registry, name, &wl_seat_interface, upTo(version, 5))));
+  } else if (std::strcmp(interface, wl_output_interface.name) == 0 && version >= 2) {
+    int slot = 0;
+    while (slot < MAX_MONITORS && c.outputs[slot].name != 0) ++slot;
+    if (slot == MAX_MONITORS) return; // more outputs than the saver draws on
+    WaylandOutput& o = c.outputs[slot];
+    o = WaylandOutput{};
+    o.client = &c;
+    o.name = name;
+    std::snprintf(o.label, sizeof o.label, "%u", name);
+    o.output = static_cast<wl_output*>(wl_registry_bind(registry, name, &wl_output_interface, upTo(version, 4)));
+    wl_output_add_listener(o.output, &OUTPUT_LISTENER, &o);
+  }
+}
+
+void onGlobalRemove(void* data, wl_registry*, std::uint32_t name) {
+  WaylandClient& c = *static_cast<WaylandClient*>(data);
+  for (WaylandOutput& o : c.outputs) {
+    if (o.name != name) continue;
+    if (o.view >= 0) {
+      dropView(c, o.view);
+      if (c.glReady) followWindowSize(*c.window);
+    }
+    wl_output_destroy(o.output);
+    o = WaylandOutput{};
+  }
+}
+
+const wl_registry_listener REGISTRY_LISTENER = {onGlobal, onGlobalRemove};
+
+// --- events -------------------------------------------------------------
+
+// Dispatches what has arrived, reading the connection for up to timeoutMs
+// when nothing has; whether any event was handled.
+bool pump(WaylandClient& c, int timeoutMs) {
+  wl_display* display = c.display;
+  int handled = wl_display_dispatch_pending(display);
+  while (handled == 0 && wl_display_prepare_read(display) != 0) {
+    handled = wl_display_dispatch_pending(display);
+  }
+  if (handled < 0) lostConnection();
+  if (handled > 0) return true;
+  if (wl_display_flush(display) < 0 && errno != EAGAIN) {
+    wl_display_cancel_read(display);
+    lostConnection();
+  }
+  pollfd readable{wl_display_get_fd(display), POLLIN, 0};
+  if (poll(&readable, 1, timeoutMs) > 0) {
+    if (wl_display_read_events(display) < 0) lostConnection();
+  } else {
+    wl_display_cancel_read(display); // nothing came, or a signal
+  }
+  handled = wl_display_dispatch_pending(display);
+  if (handled < 0) lostConnection();
+  return handled > 0;
+}
+
+void releaseClient(WaylandClient* c) {
+  for (int slot = 0; slot < MAX_VIEWS; ++slot) dropView(*c, slot);
+  for (WaylandOutput& o : c->outputs) {
+    if (o.output != nullptr) wl_output_destroy(o.output);
+  }
+  releaseSeat(*c);
+  if (c->shell != nullptr) xdg_wm_base_destroy(c->shell);
+  if (c->compositor != nullptr) wl_compositor_destroy(c->compositor);
+  if (c->registry != nullptr) wl_registry_destroy(c->registry);
+  if (c->display != nullptr) wl_display_disconnect(c->display);
+  if (c->lockFd >= 0) close(c->lockFd);
+  delete c;
+}
+
+} // namespace
+
+bool waylandOpen(SaverWindow& w, bool sayWhy) {
+  wl_display* display = wl_display_connect(nullptr);
+  if (display == nullptr) {
+    if (!sayWhy) return false;
+    const char* name = std::getenv("WAYLAND_DISPLAY");
+    if (name == nullptr || *name == '\0') {
+      std::fprintf(stderr, "starbloom: no Wayland compositor at %s (WAYLAND_DISPLAY is not set)\n",
+                   quotedText(displayName()).c_str());
+    } else {
+      std::fprintf(stderr, "starbloom: cannot connect to the Wayland display %s\n", quotedText(name).c_str());
+    }
+    return false;
+  }
+  WaylandClient* c = new WaylandClient;
+  c->window = &w;
+  c->display = display;
+  c->registry = wl_display_get_registry(display);
+  wl_registry_add_listener(c->registry, &REGISTRY_LISTENER, c);
+  // The globals, then what the outputs and the seat tell of themselves.
+  const bool answered = wl_display_roundtrip(display) >= 0 && wl_display_roundtrip(display) >= 0;
+  if (!answered || c->compositor == nullptr || c->shell == nullptr) {
+    if (sayWhy) {
+      std::fprintf(stderr, "starbloom: the Wayland display %s %s\n", quotedText(displayName()).c_str(),
+                   answered ? "offers no xdg-shell windows" : "does not answer");
+    }
+    releaseClient(c);
+    return false;
+  }
+  w.display = c;
+  return true;
+}
+
+void waylandClose(SaverWindow& w) {
+  if (w.display == nullptr) return;
+  releaseClient(&clientOf(w));
+  w.display = nullptr;
+}
+
+bool waylandSaverRuns(SaverWindow& w) {
+  WaylandClient& c = clientOf(w);
+  const char* folder = std::getenv("XDG_RUNTIME_DIR");
+  std::string path = folder != nullptr && *folder != '\0' ? folder : "/tmp";
+  std::string name = displayName();
+  for (char& ch : name) {
+    if (ch == '/') ch = '_';
+  }
+  path += "/starbloom-" + name + ".lock";
+  const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  if (fd < 0) return false; // no lock to be had: run without one
+  if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    close(fd);
+    return errno == EWOULDBLOCK;
+  }
+  c.lockFd = fd;
+  return false;
+}
+
+bool waylandCreate(SaverWindow& w, int width, int height) {
+  WaylandClient& c = clientOf(w);
+  if (w.role == WindowRole::FullScreen) {
+    for (int o = 0; o < MAX_MONITORS; ++o) {
+      if (c.outputs[o].name != 0 && c.outputs[o].described) makeView(c, o);
+    }
+  } else if (w.role == WindowRole::TryOut) {
+    c.tryOutWidth = width;
+    c.tryOutHeight = height;
+    makeView(c, -1);
+  } else {
+    return false; // previews and hosted windows are X11's
+  }
+  // The first configure of every surface, before anything is drawn.
+  const std::uint32_t start = tickCount();
+  for (;;) {
+    bool waiting = false;
+    for (const WaylandView& v : c.views) waiting = waiting || (v.client != nullptr && !v.configured && !v.saidSizeless);
+    if (!waiting || tickCount() - start > static_cast<std::uint32_t>(CONFIGURE_WAIT_MS)) break;
+    pump(c, 50);
+  }
+  bool configured = false;
+  for (const WaylandView& v : c.views) configured = configured || v.configured;
+  if (w.role == WindowRole::TryOut && !configured) {
+    std::fprintf(stderr, "starbloom: the Wayland compositor did not show the window\n");
+    return false;
+  }
+  c.running = true;
+  w.window = 1;
+  return true;
+}
+
+void waylandDestroy(SaverWindow& w) {
+  if (w.display == nullptr) return;
+  WaylandClient& c = clientOf(w);
+  if (c.glReady) renderContext.surface.release();
+  c.glReady = false;
+  for (int slot = 0; slot < MAX_VIEWS; ++slot) dropView(c, slot);
+  c.running = false;
+  w.window = 0;
+  wl_display_flush(c.display);
+}
+
+bool waylandTakeEvents(SaverWindow& w) {
+  WaylandClient& c = clientOf(w);
+  const bool handled = pump(c, 0);
+  settleFocus(c);
+  return handled;
+}
+
+void waylandWait(SaverWindow& w, int ms) {
+  WaylandClient& c = clientOf(w);
+  pump(c, ms);
+  settleFocus(c);
+}
+
+bool waylandReadyToPaint(SaverWindow& w) {
+  const WaylandClient& c = clientOf(w);
+  for (int slot = 0; slot < MAX_VIEWS; ++slot) {
+    if (c.views[slot].client != nullptr && renderContext.surface.targetReady(slot)) return true;
+  }
+  return false;
+}
+
+WindowGeometry waylandDescribe(SaverWindow& w) {
+  const WaylandClient& c = clientOf(w);
+  WindowGeometry geometry;
+  geometry.colourBits = 24;
+  for (const WaylandView& v : c.views) {
+    if (v.client == nullptr || !v.configured) continue;
+    geometry.screenWidth = v.width * v.scale;
+    geometry.screenHeight = v.height * v.scale;
+    geometry.rect = ScreenRect{0, 0, geometry.screenWidth, geometry.screenHeight};
+    break;
+  }
+  return geometry;
+}
+
+// Each configured toplevel is a target of its own, one monitor filling it.
+OutputLayout waylandLayout(SaverWindow& w) {
+  const WaylandClient& c = clientOf(w);
+  OutputLayout layout;
+  for (int slot = 0; slot < MAX_VIEWS && layout.count < MAX_MONITORS; ++slot) {
+    const WaylandView& v = c.views[slot];
+    if (v.client == nullptr || !v.configured) continue;
+    OutputArea& area = layout.areas[layout.count++];
+    area.target = slot;
+    area.targetWidth = v.width * v.scale;
+    area.targetHeight = v.height * v.scale;
+    area.area = ScreenRect{0, 0, area.targetWidth, area.targetHeight};
+  }
+  return layout;
+}
+
+void waylandPrepareGl(SaverWindow& w) {
+  WaylandClient& c = clientOf(w);
+  GlSurface& surface = renderContext.surface;
+  surface.binding = SurfaceBinding::Wayland;
+  surface.hostDisplay = c.display;
+  for (int slot = 0; slot < MAX_VIEWS; ++slot) {
+    const WaylandView& v = c.views[slot];
+    if (v.client == nullptr || !v.configured) continue;
+    surface.addTarget(slot, v.surface, v.width * v.scale, v.height * v.scale);
+  }
+  c.glReady = true;
+}
+
+} // namespace starbloom

@@ -1,0 +1,582 @@
+// The window system on X11. Full screen is an override-redirect window over
+// the whole X screen that grabs keyboard and pointer and shows an invisible
+// cursor while the cursor counter is below zero; a second /s finds it by
+// its class and title and brings it forward. A preview is a child of the
+// given window, of its size; a hosted saver draws into the host's own window
+// (the root window for --root without XSCREENSAVER_WINDOW) and selects only
+// its structure events; the try-out is a normal top-level window.
+//
+// X events become the saver's messages: KeyPress (Alt held: a system key),
+// ButtonPress of buttons 1 to 3 (the wheel is not a button press),
+// MotionNotify in root coordinates, FocusOut of mode NotifyNormal (the
+// application deactivated), DestroyNotify of the window (its destroy),
+// WM_DELETE_WINDOW (a close request); the try-out turns only Esc and q into
+// a close request. A host that resizes its window, or a screen that changes
+// size under the full-screen window, gets the drawing laid out again.
+//
+// X errors are recorded instead of ending the program (a hosted window may
+// vanish at any time); a lost connection, on the window's or the GL
+// surface's connection, ends the program with one line and status 1.
+#include <stb_image.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "frame/cursor.h"
+#include "frame/platform_time.h"
+#include "frame/program_objects.h"
+#include "host/saver_loop.h"
+#include "host/window_system_binding.h"
+#include "resources/resource_data.h"
+#include "settings/quoted_text.h"
+
+// Last: Xlib's macros (Bool, Status, ...) would clash with the names above.
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/Xinerama.h>
+#include <X11/keysym.h>
+
+namespace starbloom {
+
+namespace {
+
+constexpr const char* SAVER_CLASS = "WindowsScreenSaverClass";
+constexpr const char* FULL_SCREEN_TITLE = "Screen Saver";
+constexpr const char* PREVIEW_TITLE = "Preview";
+constexpr const char* TRY_OUT_TITLE = "Starbloom";
+constexpr int PREVIEW_BITMAP = 105;
+constexpr int GRAB_ATTEMPTS = 40;       // 2 s: a menu or another grab may be on its way out
+constexpr int GRAB_RETRY_MS = 50;
+constexpr int MAP_WAIT_MS = 2000;
+
+int lastXError = 0; // written by recordXError: the last X error on the host's connection
+
+Display* displayOf(const SaverWindow& w) { return static_cast<Display*>(w.display); }
+
+int recordXError(Display*, XErrorEvent* event) {
+  lastXError = event->error_code;
+  return 0;
+}
+
+// The X server went away (killed, crashed, the connection cut) under either
+// of the program's connections: the window's or the GL surface's, which
+// share the display name. Xlib's own handler prints three lines and exits
+// through the atexit handlers, which would talk to the dead server again;
+// this says it in one line and ends at once.
+int onLostConnection(Display* display) {
+  const char* name = DisplayString(display);
+  std::fprintf(stderr, "starbloom: lost the connection to the X display %s\n",
+               quotedText(name != nullptr ? name : "").c_str());
+  std::fflush(stderr);
+  _exit(1);
+}
+
+bool windowExists(Display* display, Window window) {
+  if (window == 0) return false;
+  XSync(display, False);
+  lastXError = 0;
+  XWindowAttributes attributes{};
+  const bool described = XGetWindowAttributes(display, window, &attributes) != 0;
+  XSync(display, False);
+  return described && lastXError == 0;
+}
+
+void nameWindow(Display* display, Window window, const char* title) {
+  XStoreName(display, window, title);
+  const Atom utf8 = XInternAtom(display, "UTF8_STRING", False);
+  XChangeProperty(display, window, XInternAtom(display, "_NET_WM_NAME", False), utf8, 8,
+                  PropModeReplace, reinterpret_cast<const unsigned char*>(title),
+                  static_cast<int>(std::strlen(title)));
+  XClassHint hint{};
+  char name[] = "starbloom";
+  char saverClass[] = "WindowsScreenSaverClass";
+  hint.res_name = name;
+  hint.res_class = saverClass;
+  XSetClassHint(display, window, &hint);
+}
+
+// A top-level window of the saver's class titled "Screen Saver", or 0.
+Window findRunningSaver(Display* display) {
+  Window root = 0, parent = 0, *children = nullptr;
+  unsigned count = 0;
+  if (XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count) == 0) {
+    return 0;
+  }
+  Window found = 0;
+  for (unsigned i = 0; i < count && found == 0; ++i) {
+    XClassHint hint{};
+    if (XGetClassHint(display, children[i], &hint) == 0) continue;
+    char* title = nullptr;
+    if (hint.res_class != nullptr && std::strcmp(hint.res_class, SAVER_CLASS) == 0 &&
+        XFetchName(display, children[i], &title) != 0 && title != nullptr &&
+        std::strcmp(title, FULL_SCREEN_TITLE) == 0) {
+      found = children[i];
+    }
+    if (title != nullptr) XFree(title);
+    if (hint.res_name != nullptr) XFree(hint.res_name);
+    if (hint.res_class != nullptr) XFree(hint.res_class);
+  }
+  if (children != nullptr) XFree(children);
+  return found;
+}
+
+Cursor makeInvisibleCursor(Display* display, Window window) {
+  const char empty[1] = {0};
+  const Pixmap blank = XCreateBitmapFromData(display, window, empty, 1, 1);
+  XColor black{};
+  const Cursor cursor = XCreatePixmapCursor(display, blank, blank, &black, &black, 0, 0);
+  XFreePixmap(display, blank);
+  return cursor;
+}
+
+void waitForMap(Display* display, Window window) {
+  for (int waited = 0; waited < MAP_WAIT_MS; waited += 10) {
+    XWindowAttributes attributes{};
+    if (XGetWindowAttributes(display, window, &attributes) != 0 &&
+        attributes.map_state == IsViewable) {
+      return;
+    }
+    sleepMilliseconds(10);
+  }
+}
+
+bool grabInput(SaverWindow& w) {
+  bool keyboard = false;
+  bool pointer = false;
+  for (int attempt = 0; attempt < GRAB_ATTEMPTS && !(keyboard && pointer); ++attempt) {
+    if (!keyboard) {
+      keyboard = XGrabKeyboard(displayOf(w), w.window, True, GrabModeAsync, GrabModeAsync,
+                               CurrentTime) == GrabSuccess;
+    }
+    if (!pointer) {
+      pointer = XGrabPointer(displayOf(w), w.window, True, ButtonPressMask | PointerMotionMask,
+                             GrabModeAsync, GrabModeAsync, None, w.invisibleCursor,
+                             CurrentTime) == GrabSuccess;
+    }
+    if (!(keyboard && pointer)) sleepMilliseconds(GRAB_RETRY_MS);
+  }
+  return keyboard && pointer;
+}
+
+// The window's rectangle in screen coordinates.
+ScreenRect windowRectangle(Display* display, Window window) {
+  XWindowAttributes attributes{};
+  if (XGetWindowAttributes(display, window, &attributes) == 0) return ScreenRect{};
+  int x = 0;
+  int y = 0;
+  Window child = 0;
+  XTranslateCoordinates(display, window, attributes.root, 0, 0, &x, &y, &child);
+  return ScreenRect{x, y, attributes.width, attributes.height};
+}
+
+// The screen changed size (RandR, a nested server's window resized): the
+// full-screen window covers the new screen and the drawing follows it.
+// Xlib keeps the size the screen had when the connection opened, which the
+// monitor layout falls back on without Xinerama; it is updated as
+// libXrandr's XRRUpdateConfiguration would. The heads may still describe
+// the screen as it was.
+void followScreenSize(SaverWindow& w, int width, int height) {
+  Display* display = displayOf(w);
+  Screen* screen = DefaultScreenOfDisplay(display);
+  if (width <= 0 || height <= 0 || (width == screen->width && height == screen->height)) return;
+  screen->width = width;
+  screen->height = height;
+  w.monitors = monitorsAfterScreenChange(queryMonitors(display), w.screenWidth, w.screenHeight,
+                                         width, height);
+  w.screenWidth = width;
+  w.screenHeight = height;
+  XMoveResizeWindow(display, w.window, 0, 0, static_cast<unsigned>(width), static_cast<unsigned>(height));
+  followWindowSize(w);
+}
+
+// Turns one X event into the saver's messages.
+void translate(SaverWindow& w, const XEvent& e) {
+  switch (e.type) {
+    case KeyPress: {
+      if (w.role == WindowRole::TryOut) {
+        const KeySym key = XLookupKeysym(const_cast<XKeyEvent*>(&e.xkey), 0);
+        if (key == XK_Escape || key == XK_q || key == XK_Q) postMessage(w, SaverMessage::Close);
+        return;
+      }
+      dispatchInput(w, (e.xkey.state & Mod1Mask) != 0 ? InputEvent::SystemKeyDown : InputEvent::KeyDown);
+      return;
+    }
+    case ButtonPress:
+      if (e.xbutton.button == Button1) dispatchInput(w, InputEvent::LeftButtonDown);
+      if (e.xbutton.button == Button2) dispatchInput(w, InputEvent::MiddleButtonDown);
+      if (e.xbutton.button == Button3) dispatchInput(w, InputEvent::RightButtonDown);
+      return; // the wheel (buttons 4 and up) is not a button press
+    case MotionNotify:
+      dispatchInput(w, InputEvent::MouseMove, e.xmotion.x_root, e.xmotion.y_root);
+      return;
+    case FocusOut:
+      if (e.xfocus.mode == NotifyNormal && e.xfocus.detail != NotifyInferior) {
+        dispatchInput(w, InputEvent::Deactivated);
+      }
+      return;
+    case DestroyNotify:
+      if (e.xdestroywindow.window == w.window) {
+        w.window = 0; // gone: nothing more is drawn into it
+        dispatchMessage(w, SaverMessage::Destroy);
+      }
+      return;
+    case ConfigureNotify:
+      // A host may resize its window, and a user the try-out window; the
+      // drawing follows.
+      if ((w.role == WindowRole::Hosted || w.role == WindowRole::TryOut) &&
+          e.xconfigure.window == w.window) {
+        followWindowSize(w);
+      }
+      if (w.role == WindowRole::FullScreen && w.window != 0 &&
+          e.xconfigure.window == DefaultRootWindow(displayOf(w))) {
+        followScreenSize(w, e.xconfigure.width, e.xconfigure.height);
+      }
+      return;
+    case ClientMessage:
+      if (static_cast<Atom>(e.xclient.data.l[0]) == XInternAtom(displayOf(w), "WM_DELETE_WINDOW", False)) {
+        postMessage(w, SaverMessage::Close);
+      }
+      return;
+    default:
+      return;
+  }
+}
+
+unsigned long channel(unsigned char value, unsigned long mask) {
+  if (mask == 0) return 0;
+  int shift = 0;
+  while (((mask >> shift) & 1u) == 0) ++shift;
+  int bits = 0;
+  while (((mask >> (shift + bits)) & 1u) != 0) ++bits;
+  const unsigned long scaled = bits >= 8 ? static_cast<unsigned long>(value) << (bits - 8)
+                                         : static_cast<unsigned long>(value) >> (8 - bits);
+  return (scaled << shift) & mask;
+}
+
+// Picture 105 as an image of the window's visual; none for a picture that
+// is missing or a visual without direct colour.
+XImage* previewImageFor(Display* display, Window window) {
+  const ResourceData* resource = findResource(PREVIEW_BITMAP);
+  XWindowAttributes attributes{};
+  if (resource == nullptr || XGetWindowAttributes(display, window, &attributes) == 0) return nullptr;
+  Visual* visual = attributes.visual;
+  if (visual == nullptr || visual->red_mask == 0) return nullptr;
+  int width = 0;
+  int height = 0;
+  int channels = 0;
+  unsigned char* rgb = stbi_load_from_memory(resource->bytes, static_cast<int>(resource->size),
+                                             &width, &height, &channels, 3);
+  if (rgb == nullptr) return nullptr;
+  char* data = static_cast<char*>(std::calloc(PREVIEW_SIZE * PREVIEW_SIZE, 4));
+  XImage* image = data != nullptr ? XCreateImage(display, visual, static_cast<unsigned>(attributes.depth),
+                                                 ZPixmap, 0, data, PREVIEW_SIZE, PREVIEW_SIZE, 32, 0)
+                                  : nullptr;
+  if (image == nullptr) {
+    std::free(data);
+    stbi_image_free(rgb);
+    return nullptr;
+  }
+  for (int y = 0; y < PREVIEW_SIZE; ++y) {
+    for (int x = 0; x < PREVIEW_SIZE; ++x) {
+      unsigned long pixel = 0;
+      if (x < width && y < height) {
+        const unsigned char* p = rgb + 3 * (y * width + x);
+        pixel = channel(p[0], visual->red_mask) | channel(p[1], visual->green_mask) |
+                channel(p[2], visual->blue_mask);
+      }
+      XPutPixel(image, x, y, pixel);
+    }
+  }
+  stbi_image_free(rgb);
+  return image;
+}
+
+Window createFullScreen(Display* display) {
+  const int screen = DefaultScreen(display);
+  XSetWindowAttributes attributes{};
+  attributes.override_redirect = True;
+  attributes.background_pixel = BlackPixel(display, screen);
+  attributes.event_mask = KeyPressMask | ButtonPressMask | PointerMotionMask | FocusChangeMask |
+                          StructureNotifyMask | ExposureMask;
+  const Window window = XCreateWindow(display, RootWindow(display, screen), 0, 0,
+                                      static_cast<unsigned>(DisplayWidth(display, screen)),
+                                      static_cast<unsigned>(DisplayHeight(display, screen)), 0,
+                                      CopyFromParent, InputOutput, CopyFromParent,
+                                      CWOverrideRedirect | CWBackPixel | CWEventMask, &attributes);
+  // The root window's ConfigureNotify tells of a change of the screen's size.
+  XSelectInput(display, RootWindow(display, screen), StructureNotifyMask);
+  nameWindow(display, window, FULL_SCREEN_TITLE);
+  return window;
+}
+
+Window createPreview(Display* display, Window parent) {
+  XWindowAttributes parentAttributes{};
+  XGetWindowAttributes(display, parent, &parentAttributes);
+  XSetWindowAttributes attributes{};
+  attributes.background_pixel = BlackPixel(display, DefaultScreen(display));
+  attributes.event_mask = KeyPressMask | ButtonPressMask | PointerMotionMask |
+                          StructureNotifyMask | ExposureMask;
+  const Window window = XCreateWindow(
+      display, parent, 0, 0, static_cast<unsigned>(parentAttributes.width > 0 ? parentAttributes.width : 1),
+      static_cast<unsigned>(parentAttributes.height > 0 ? parentAttributes.height : 1), 0,
+      CopyFromParent, InputOutput, CopyFromParent, CWBackPixel | CWEventMask, &attributes);
+  nameWindow(display, window, PREVIEW_TITLE);
+  return window;
+}
+
+Window createTryOut(Display* display, int width, int height) {
+  const int screen = DefaultScreen(display);
+  XSetWindowAttributes attributes{};
+  attributes.background_pixel = BlackPixel(display, screen);
+  attributes.event_mask = KeyPressMask | StructureNotifyMask | ExposureMask;
+  const Window window = XCreateWindow(display, RootWindow(display, screen), 0, 0,
+                                      static_cast<unsigned>(width), static_cast<unsigned>(height), 0,
+                                      CopyFromParent, InputOutput, CopyFromParent,
+                                      CWBackPixel | CWEventMask, &attributes);
+  nameWindow(display, window, TRY_OUT_TITLE);
+  Atom deleteWindow = XInternAtom(display, "WM_DELETE_WINDOW", False);
+  XSetWMProtocols(display, window, &deleteWindow, 1);
+  return window;
+}
+
+} // namespace
+
+void* openX11Display() {
+  Display* display = XOpenDisplay(nullptr);
+  if (display == nullptr) {
+    const char* name = std::getenv("DISPLAY");
+    if (name == nullptr || *name == '\0') {
+      std::fprintf(stderr, "starbloom: no X display (DISPLAY is not set); "
+                           "use --render FILE.png to render without one\n");
+    } else {
+      std::fprintf(stderr, "starbloom: cannot open the X display %s\n", quotedText(name).c_str());
+    }
+    return nullptr;
+  }
+  XSetErrorHandler(recordXError);
+  XSetIOErrorHandler(onLostConnection); // for every connection, the GL surface's too
+  return display;
+}
+
+void closeX11Display(void* display) { XCloseDisplay(static_cast<Display*>(display)); }
+
+bool x11WindowExists(void* display, unsigned long window) {
+  return windowExists(static_cast<Display*>(display), window);
+}
+
+unsigned long configDialogOwner(void* connection, unsigned long requested) {
+  Display* display = static_cast<Display*>(connection);
+  const Window root = DefaultRootWindow(display);
+  if (windowExists(display, requested)) return requested;
+  Atom type = 0;
+  int format = 0;
+  unsigned long items = 0, left = 0;
+  unsigned char* data = nullptr;
+  Window active = 0;
+  if (XGetWindowProperty(display, root, XInternAtom(display, "_NET_ACTIVE_WINDOW", False), 0, 1,
+                         False, XA_WINDOW, &type, &format, &items, &left, &data) == Success &&
+      type == XA_WINDOW && format == 32 && items == 1) {
+    active = *reinterpret_cast<Window*>(data);
+  }
+  if (data != nullptr) XFree(data);
+  if (active != root && windowExists(display, active)) return active;
+  Window focus = 0;
+  int revert = 0;
+  XGetInputFocus(display, &focus, &revert);
+  if (focus != PointerRoot && focus != root && windowExists(display, focus)) return focus;
+  return 0;
+}
+
+MonitorLayout queryMonitors(void* connection) {
+  Display* display = static_cast<Display*>(connection);
+  const int screen = DefaultScreen(display);
+  ScreenRect heads[MAX_MONITORS];
+  int count = 0;
+  int eventBase = 0, errorBase = 0;
+  if (XineramaQueryExtension(display, &eventBase, &errorBase) && XineramaIsActive(display)) {
+    int number = 0;
+    XineramaScreenInfo* info = XineramaQueryScreens(display, &number);
+    for (int i = 0; info != nullptr && i < number && count < MAX_MONITORS; ++i) {
+      heads[count++] = ScreenRect{info[i].x_org, info[i].y_org, info[i].width, info[i].height};
+    }
+    if (info != nullptr) XFree(info);
+  }
+  return distinctMonitors(heads, count, DisplayWidth(display, screen), DisplayHeight(display, screen));
+}
+
+bool x11Open(SaverWindow& w, bool) {
+  w.display = openX11Display();
+  return w.display != nullptr;
+}
+
+void x11Close(SaverWindow& w) {
+  if (w.display != nullptr) XCloseDisplay(displayOf(w));
+  w.display = nullptr;
+}
+
+bool x11SaverRuns(SaverWindow& w) {
+  const Window running = findRunningSaver(displayOf(w));
+  if (running != 0) XRaiseWindow(displayOf(w), running);
+  return running != 0;
+}
+
+bool x11Create(SaverWindow& w, unsigned long parent, int width, int height) {
+  Display* display = displayOf(w);
+  switch (w.role) {
+    case WindowRole::FullScreen:
+      w.window = createFullScreen(display);
+      w.invisibleCursor = makeInvisibleCursor(display, w.window);
+      return true;
+    case WindowRole::Preview:
+      w.window = createPreview(display, parent);
+      return true;
+    case WindowRole::Hosted: {
+      const Window target = parent != 0 ? parent : DefaultRootWindow(display);
+      if (!windowExists(display, target)) {
+        std::fprintf(stderr, "starbloom: no window 0x%lx to draw in\n", static_cast<unsigned long>(target));
+        return false;
+      }
+      w.window = target;
+      XSelectInput(display, target, StructureNotifyMask);
+      return true;
+    }
+    case WindowRole::TryOut:
+      w.window = createTryOut(display, width, height);
+      return true;
+  }
+  return false;
+}
+
+void x11Show(SaverWindow& w) {
+  if (w.role == WindowRole::Hosted) return; // the host's window is its own
+  if (w.role == WindowRole::FullScreen) {
+    XMapRaised(displayOf(w), w.window);
+  } else {
+    XMapWindow(displayOf(w), w.window);
+  }
+  waitForMap(displayOf(w), w.window);
+  if (w.role == WindowRole::FullScreen && !grabInput(w)) {
+    std::fprintf(stderr, "starbloom: cannot grab the keyboard and pointer; running without\n");
+  }
+}
+
+void x11Destroy(SaverWindow& w) {
+  if (w.window == 0 || w.role == WindowRole::Hosted) return;
+  renderContext.surface.release();
+  XDestroyWindow(displayOf(w), w.window);
+  w.window = 0;
+}
+
+void x11Release(SaverWindow& w) {
+  if (w.role == WindowRole::FullScreen) {
+    XUngrabKeyboard(displayOf(w), CurrentTime);
+    XUngrabPointer(displayOf(w), CurrentTime);
+  }
+  renderContext.surface.release();
+  if (w.window != 0 && w.role != WindowRole::Hosted) XDestroyWindow(displayOf(w), w.window);
+  w.window = 0;
+  XSync(displayOf(w), False);
+}
+
+bool x11TakeEvents(SaverWindow& w) {
+  if (XPending(displayOf(w)) <= 0) return false;
+  XEvent event;
+  XNextEvent(displayOf(w), &event);
+  translate(w, event);
+  return true;
+}
+
+bool x11Vanished(SaverWindow& w) {
+  return w.role == WindowRole::Hosted && lastXError == BadWindow && !windowExists(displayOf(w), w.window);
+}
+
+WindowGeometry x11Describe(SaverWindow& w) {
+  Display* display = displayOf(w);
+  const int screen = DefaultScreen(display);
+  WindowGeometry geometry;
+  geometry.screenWidth = DisplayWidth(display, screen);
+  geometry.screenHeight = DisplayHeight(display, screen);
+  geometry.colourBits = DefaultDepth(display, screen);
+  geometry.rect = windowRectangle(display, w.window);
+  w.monitors = queryMonitors(display);
+  return geometry;
+}
+
+// The parts of the screen's monitors that the window covers, in its own
+// coordinates (all of them for a full-screen window), or for a hosted
+// window the window itself, one monitor's by design.
+OutputLayout x11Layout(SaverWindow& w) {
+  XWindowAttributes attributes{};
+  XGetWindowAttributes(displayOf(w), w.window, &attributes);
+  const ScreenRect rect = w.role == WindowRole::FullScreen
+                              ? ScreenRect{0, 0, attributes.width, attributes.height}
+                              : windowRectangle(displayOf(w), w.window);
+  OutputLayout layout;
+  if (w.role == WindowRole::FullScreen || w.role == WindowRole::TryOut) {
+    for (int i = 0; i < w.monitors.count; ++i) {
+      const ScreenRect& m = w.monitors.monitors[i];
+      const int left = m.x > rect.x ? m.x : rect.x;
+      const int top = m.y > rect.y ? m.y : rect.y;
+      const int right = m.x + m.width < rect.x + rect.width ? m.x + m.width : rect.x + rect.width;
+      const int bottom = m.y + m.height < rect.y + rect.height ? m.y + m.height : rect.y + rect.height;
+      if (right <= left || bottom <= top) continue;
+      layout.areas[layout.count++].area = ScreenRect{left - rect.x, top - rect.y, right - left, bottom - top};
+    }
+  }
+  if (layout.count == 0) {
+    layout.areas[0].area = ScreenRect{0, 0, rect.width, rect.height};
+    layout.count = 1;
+  }
+  for (int i = 0; i < layout.count; ++i) {
+    layout.areas[i].target = 0;
+    layout.areas[i].targetWidth = rect.width;
+    layout.areas[i].targetHeight = rect.height;
+  }
+  return layout;
+}
+
+void x11PrepareGl(SaverWindow&) { renderContext.surface.binding = SurfaceBinding::Window; }
+
+bool x11Pointer(SaverWindow& w, int& x, int& y) {
+  Window root = 0, child = 0;
+  int windowX = 0, windowY = 0;
+  unsigned mask = 0;
+  return XQueryPointer(displayOf(w), w.window, &root, &child, &x, &y, &windowX, &windowY, &mask) != 0;
+}
+
+void x11ApplyCursor(SaverWindow& w) {
+  if (w.display == nullptr || w.window == 0 || w.role != WindowRole::FullScreen) return;
+  Display* display = displayOf(w);
+  if (cursorCounter() < 0 && w.invisibleCursor != 0) {
+    XDefineCursor(display, w.window, w.invisibleCursor);
+  } else {
+    XUndefineCursor(display, w.window);
+  }
+}
+
+void x11Clear(SaverWindow& w) {
+  // The host's window keeps its own background in hosted mode.
+  if (w.role != WindowRole::Hosted) XClearArea(displayOf(w), w.window, 0, 0, 0, 0, False);
+}
+
+void x11LoadPreview(SaverWindow& w) { w.previewImage = previewImageFor(displayOf(w), w.window); }
+
+void x11ShowPreview(SaverWindow& w) {
+  if (w.previewImage == nullptr) return;
+  Display* display = displayOf(w);
+  GC gc = DefaultGC(display, DefaultScreen(display));
+  XPutImage(display, w.window, gc, static_cast<XImage*>(w.previewImage), 0, 0, PREVIEW_X, PREVIEW_Y,
+            PREVIEW_SIZE, PREVIEW_SIZE);
+  XFlush(display);
+}
+
+void x11FreePreview(SaverWindow& w) {
+  if (w.previewImage == nullptr) return;
+  XDestroyImage(static_cast<XImage*>(w.previewImage));
+  w.previewImage = nullptr;
+}
+
+} // namespace starbloom
