@@ -274,6 +274,24 @@ TEST(InstallFiles, ManualPageIsCleanAndNamesEveryOptionOfHelp) {
   }
 }
 
+TEST(InstallFiles, MetainfoShowsTheReadmePictureAndThePicturesAreSmall) {
+  std::smatch readme, metainfo;
+  const std::string readmeText = readSource("README.md");
+  const std::string metainfoText = readSource("data/io.github.starbloom.Starbloom.metainfo.xml");
+  ASSERT_TRUE(std::regex_search(readmeText, readme, std::regex(R"(!\[[^\]]*\]\((docs/[^)]+\.png)\))")));
+  ASSERT_TRUE(std::regex_search(metainfoText, metainfo, std::regex(R"(<image[^>]*>https://\S+/(docs/[^<]+)</image>)")));
+  EXPECT_EQ(metainfo[1].str(), readme[1].str()) << "the software centres' screenshot is the README's picture";
+  EXPECT_EQ(readmeText.find("!["), static_cast<std::size_t>(readme.position(0))) << "the README opens with it";
+  for (const std::string name : {"sky", "fog", "maximum", "red-land"}) {
+    const std::string path = "docs/starbloom-" + name + ".png";
+    SCOPED_TRACE(path);
+    const std::string bytes = readSource(path);
+    EXPECT_GT(bytes.size(), 0u);
+    EXPECT_LT(bytes.size(), 400u * 1024u);
+    EXPECT_NE(readmeText.find("--render " + path + " "), std::string::npos) << "the README gives its command";
+  }
+}
+
 struct Picture {
   int width = 0;
   int height = 0;
