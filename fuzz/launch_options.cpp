@@ -7,7 +7,8 @@
 // characters, bounded length whatever the arguments); any other result has
 // every size from 1 to 8192, seconds in (0, 86400], fps from 1 to 1000, a
 // window id from 1 to 0xFFFFFFFF exactly when one was given, the --set
-// values in their order, and the mode the walk's options call for.
+// values in their order, and the mode the walk's options call for (the edits
+// of XScreenSaver's list only alone).
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -26,7 +27,7 @@ constexpr std::size_t MAX_ERROR_BYTES = 200;
 struct Walk {
   bool missingValue = false;
   bool help = false, version = false, render = false, bench = false, hosted = false,
-       window = false;
+       window = false, addTo = false, removeFrom = false;
   std::vector<std::string> overrides;
   std::vector<std::string> rest;
   std::string platform; // the last --platform value
@@ -57,6 +58,10 @@ Walk walk(const std::vector<std::string>& args) {
       w.version = true;
     } else if (a == "--bench") {
       w.bench = true;
+    } else if (a == "--add-to-xscreensaver") {
+      w.addTo = true;
+    } else if (a == "--remove-from-xscreensaver") {
+      w.removeFrom = true;
     } else if (a == "-root" || a == "--root") {
       w.hosted = true;
     } else if (a == "--window") {
@@ -134,6 +139,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     expected = LaunchMode::Help;
   } else if (w.version) {
     expected = LaunchMode::Version;
+  } else if (w.addTo || w.removeFrom) {
+    FUZZ_CHECK(args.size() == 1, "an edit of XScreenSaver's list taken with %zu arguments",
+               args.size());
+    expected = w.addTo ? LaunchMode::AddToXScreenSaver : LaunchMode::RemoveFromXScreenSaver;
   } else if (w.render || w.bench) {
     expected = w.render ? LaunchMode::Render : LaunchMode::Bench;
   } else if (w.hosted || w.window) {
@@ -152,7 +161,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     joined += r;
   }
   if (got.mode == LaunchMode::Render || got.mode == LaunchMode::Bench ||
-      got.mode == LaunchMode::Hosted || got.mode == LaunchMode::Window) {
+      got.mode == LaunchMode::Hosted || got.mode == LaunchMode::Window ||
+      got.mode == LaunchMode::AddToXScreenSaver || got.mode == LaunchMode::RemoveFromXScreenSaver) {
     FUZZ_CHECK(joined.empty(), "stray arguments '%s' accepted with mode %d", joined.c_str(),
                static_cast<int>(got.mode));
   }

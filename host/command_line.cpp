@@ -76,7 +76,7 @@ LaunchOptions invalid(std::string message) {
 LaunchOptions parseLaunchOptions(int argc, const char* const* argv) {
   LaunchOptions options;
   bool render = false, bench = false, help = false, version = false, headlessOnly = false;
-  bool hosted = false, window = false;
+  bool hosted = false, window = false, addTo = false, removeFrom = false;
   std::string rest;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i] != nullptr ? argv[i] : "";
@@ -91,6 +91,10 @@ LaunchOptions parseLaunchOptions(int argc, const char* const* argv) {
       version = true;
     } else if (arg == "--bench") {
       bench = true;
+    } else if (arg == "--add-to-xscreensaver") {
+      addTo = true;
+    } else if (arg == "--remove-from-xscreensaver") {
+      removeFrom = true;
     } else if (arg == "--render") {
       render = true;
       options.output = value;
@@ -170,6 +174,12 @@ LaunchOptions parseLaunchOptions(int argc, const char* const* argv) {
     options.mode = LaunchMode::Help;
   } else if (version) {
     options.mode = LaunchMode::Version;
+  } else if (addTo || removeFrom) {
+    if (argc != 2) {
+      return invalid(std::string(addTo ? "--add-to-xscreensaver" : "--remove-from-xscreensaver") +
+                     " takes no other arguments");
+    }
+    options.mode = addTo ? LaunchMode::AddToXScreenSaver : LaunchMode::RemoveFromXScreenSaver;
   } else if (render && bench) {
     return invalid("--render and --bench cannot be combined");
   } else if (render || bench) {
@@ -206,6 +216,13 @@ const char* usageText() {
          "                     0x hex), or the root window when it is unset\n"
          "  -window-id ID      draw into the X window ID (wins over -root)\n"
          "                     Either way the fireworks fill the window, whatever its size.\n"
+         "\n"
+         "XScreenSaver's list of programs in ~/.xscreensaver:\n"
+         "  --add-to-xscreensaver\n"
+         "                     add \"GL: starbloom --root\" to it (or enable Starbloom's\n"
+         "                     disabled entry); a missing file starts from the defaults\n"
+         "  --remove-from-xscreensaver\n"
+         "                     take Starbloom's entries out of it\n"
          "\n"
          "Options:\n"
          "  --window [WxH]     run in a normal window (default 1280x720) to try it out;\n"

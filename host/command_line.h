@@ -15,6 +15,8 @@ enum class LaunchMode : std::uint8_t {
   Bench,   // headless: frames off screen, figures only
   Hosted,  // -root / -window-id: drawing into a window of a host program
   Window,  // --window: a normal top-level window for trying the saver out
+  AddToXScreenSaver,      // --add-to-xscreensaver: Starbloom into ~/.xscreensaver's list
+  RemoveFromXScreenSaver, // --remove-from-xscreensaver: Starbloom out of it
   Invalid, // error holds the message
 };
 
@@ -48,7 +50,8 @@ constexpr int MAX_RENDER_DIMENSION = 8192;
 
 // Parses argv[1..argc-1]. Long options may come in any order; everything else
 // is passed on to the saver's switch scan. --size, --seconds, --fps and
-// --seed only make sense with --render or --bench.
+// --seed only make sense with --render or --bench; --add-to-xscreensaver and
+// --remove-from-xscreensaver stand alone.
 LaunchOptions parseLaunchOptions(int argc, const char* const* argv);
 
 // "Usage: ..." text for --help.

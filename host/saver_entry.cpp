@@ -1,7 +1,8 @@
 // Program entry. The long options are handled first (--help, --version,
-// headless --render/--bench, --set overrides); what remains is the saver's
-// own command line, or the hosted and try-out modes. Settings are read from
-// the settings file in every mode, then the --set overrides are applied.
+// headless --render/--bench, --set overrides, the edits of XScreenSaver's
+// list); what remains is the saver's own command line, or the hosted and
+// try-out modes. Settings are read from the settings file in every mode,
+// then the --set overrides are applied.
 #include "host/saver_entry.h"
 
 #include <cstdio>
@@ -11,6 +12,7 @@
 #include "host/headless.h"
 #include "host/saver_modes.h"
 #include "host/setting_overrides.h"
+#include "host/xscreensaver_setup.h"
 
 namespace starbloom {
 
@@ -28,6 +30,10 @@ int programMain(int argc, char** argv) {
       std::puts("Starbloom " STARBLOOM_VERSION);
       std::puts("Firework screen saver (OpenGL)");
       return 0;
+    case LaunchMode::AddToXScreenSaver:
+      return runXScreenSaverSetup(XScreenSaverAction::Add);
+    case LaunchMode::RemoveFromXScreenSaver:
+      return runXScreenSaverSetup(XScreenSaverAction::Remove);
     case LaunchMode::Render:
     case LaunchMode::Bench:
       if (!readSaverSettings()) return 2;

@@ -83,7 +83,7 @@ void postMessage(SaverWindow& w, SaverMessage message, int code = 0);
 // The window procedure: create, destroy, paint and timer; everything else
 // goes to defaultSaverProc.
 int saverWindowProc(SaverWindow& w, const SaverEvent& event);
-// The host's default handling, with the dismissal rules (saver_host.cpp).
+// The host's default handling, with the dismissal rules (saver_loop.cpp).
 int defaultSaverProc(SaverWindow& w, const SaverEvent& event);
 
 // Lays the drawing out again after the window changed (a host that resized

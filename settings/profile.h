@@ -6,15 +6,12 @@
 // blanks around names and values are ignored, the first of duplicate
 // sections or keys wins, and binary garbage, NUL bytes, CRLF line ends or a
 // missing final newline never hurt. Writing edits one value and keeps every
-// other byte of the file, and replaces the file atomically: a failed write
-// leaves the old file as it was.
+// other byte of the file, and replaces the file atomically (file_replace.h):
+// a failed write leaves the old file as it was.
 #include <cstddef>
 #include <string>
 
 namespace starbloom {
-
-// Files larger than this are refused: reading gives defaults, writing fails.
-constexpr std::size_t MAX_PROFILE_BYTES = std::size_t{16} << 20;
 
 // A decimal integer at the start of a value: optional sign, then digits up
 // to the first other character, saturated to the 32-bit range.
@@ -25,15 +22,6 @@ struct ProfileInt {
 };
 
 ProfileInt parseProfileInt(const char* text, std::size_t length);
-
-enum class ProfileLoad {
-  Loaded,  // text holds the whole file
-  Missing, // no file there: text is empty
-  Failed,  // something unreadable is there (a directory, an oversized or unreadable file)
-};
-
-// Reads the whole file at path into text (cleared first).
-ProfileLoad profileLoad(const char* path, std::string& text);
 
 // The integer under [section] key in profile text already loaded; the default
 // when the section or key is missing or the value is empty after trimming.
@@ -50,17 +38,6 @@ int profileReadInt(const char* path, const char* section, const char* key, int d
 // leaves text alone for names or values that cannot be stored on one line
 // (empty names, line breaks, "=" in a key, "]" in a section name).
 bool profileSetInText(std::string& text, const char* section, const char* key, const char* value);
-
-// Replaces the file at path with text: creates the folder and its parents
-// (mode 0700) when missing, writes a temporary file beside the target,
-// flushes it to disk and renames it over the target. A symbolic link at path
-// is followed so that the link itself survives. A file without write
-// permission for the caller, or with no write bit at all (even for root), is
-// refused. On any failure returns false with errno saying why, removes the
-// temporary file and leaves the old file untouched. Temporary files that earlier writes left
-// behind when they were killed are removed first; those of writes still
-// running are not.
-bool profileWriteFile(const char* path, const std::string& text);
 
 // One write: load, set, replace. Fails without touching anything when the
 // existing file cannot be read back whole.

@@ -15,6 +15,7 @@
 #include <unistd.h>
 
 #include "math/vector.h"
+#include "settings/file_replace.h"
 #include "settings/profile.h"
 #include "settings/quoted_text.h"
 
@@ -171,17 +172,24 @@ float sizeBaseFor(bool blur) {
   return sizeBase;
 }
 
-std::string settingsFilePath() {
-  // The XDG rule: a relative XDG_CONFIG_HOME is invalid and ignored.
-  const char* xdg = std::getenv("XDG_CONFIG_HOME");
-  const bool useXdg = xdg && xdg[0] == '/';
-  const char* home = useXdg ? xdg : std::getenv("HOME");
+std::string homeFolder() {
+  const char* home = std::getenv("HOME");
   if (!home || !*home) {
     const passwd* user = getpwuid(getuid());
     home = user ? user->pw_dir : nullptr;
   }
   if (!home || !*home) return std::string();
   std::string base = home;
+  while (base.size() > 1 && base.back() == '/') base.pop_back();
+  return base;
+}
+
+std::string settingsFilePath() {
+  // The XDG rule: a relative XDG_CONFIG_HOME is invalid and ignored.
+  const char* xdg = std::getenv("XDG_CONFIG_HOME");
+  const bool useXdg = xdg && xdg[0] == '/';
+  std::string base = useXdg ? std::string(xdg) : homeFolder();
+  if (base.empty()) return base;
   while (!base.empty() && base.back() == '/') base.pop_back(); // "/" becomes ""
   if (!useXdg) base += "/.config";
   return base + "/starbloom/" + SETTINGS_FILE_NAME;
@@ -189,7 +197,7 @@ std::string settingsFilePath() {
 
 void readSettingsFrom(const std::string& path, Settings& s) {
   std::string text;
-  profileLoad(path.c_str(), text); // unreadable reads as empty: every key takes its default
+  loadWholeFile(path.c_str(), text); // unreadable reads as empty: every key takes its default
   readFromText(text, s, true);
 }
 
@@ -197,7 +205,7 @@ void readSettings() { readSettingsFrom(settingsFilePath(), settings); }
 
 void readSettingValuesFrom(const std::string& path, Settings& s) {
   std::string text;
-  profileLoad(path.c_str(), text);
+  loadWholeFile(path.c_str(), text);
   readFromText(text, s, false);
 }
 
@@ -212,7 +220,7 @@ bool writeSettingTo(const std::string& path, const char* key, int value) {
 bool writeSettingsTo(const std::string& path, const Settings& s, const char* const* keys,
                      int count) {
   std::string text;
-  if (profileLoad(path.c_str(), text) == ProfileLoad::Failed) return false;
+  if (loadWholeFile(path.c_str(), text) == FileLoad::Failed) return false;
   for (int i = 0; i < count; ++i) {
     const SettingEntry* entry = findSetting(keys[i]);
     if (!entry) return false;
@@ -220,7 +228,7 @@ bool writeSettingsTo(const std::string& path, const Settings& s, const char* con
     std::snprintf(digits, sizeof digits, "%d", settingValue(s, *entry));
     if (!profileSetInText(text, SETTINGS_SECTION, entry->key, digits)) return false;
   }
-  return profileWriteFile(path.c_str(), text);
+  return replaceFile(path.c_str(), text);
 }
 
 bool writeSettings(const Settings& s, const char* const* keys, int count) {

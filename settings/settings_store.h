@@ -57,6 +57,10 @@ void storeSettingValue(Settings& s, const SettingEntry& entry, int value);
 // sizeBase as reading leaves it: 0.15, times 0.71428573 with blur on.
 float sizeBaseFor(bool blur);
 
+// The user's home folder: HOME when set and not empty, else the password
+// database's; no trailing "/" (but "/" itself stays); empty when none.
+std::string homeFolder();
+
 // $XDG_CONFIG_HOME/starbloom/Sbconfig.ini when XDG_CONFIG_HOME is an
 // absolute path, else $HOME/.config/starbloom/Sbconfig.ini, with the
 // password database's home directory when HOME is unset or empty. Empty

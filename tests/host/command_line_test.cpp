@@ -48,7 +48,8 @@ TEST(CommandLine, SaverSwitchesPassThroughJoinedByBlanks) {
 }
 
 // Hosted mode takes -root or -window-id (decimal or hex; the id wins), and
-// --window an optional size; none of them takes saver switches.
+// --window an optional size; none of them takes saver switches. The edits of
+// XScreenSaver's list stand alone.
 TEST(CommandLine, HostedAndTryOutModes) {
   const struct {
     std::vector<std::string> args;
@@ -71,6 +72,10 @@ TEST(CommandLine, HostedAndTryOutModes) {
       {{"--window", "0x600"}, LaunchMode::Invalid, false, 0, 1280, 720},
       {{"--window", "-root"}, LaunchMode::Invalid, false, 0, 1280, 720},
       {{"-root", "/s"}, LaunchMode::Invalid, false, 0, 1280, 720},
+      {{"--add-to-xscreensaver"}, LaunchMode::AddToXScreenSaver, false, 0, 1280, 720},
+      {{"--remove-from-xscreensaver"}, LaunchMode::RemoveFromXScreenSaver, false, 0, 1280, 720},
+      {{"--add-to-xscreensaver", "--root"}, LaunchMode::Invalid, false, 0, 1280, 720},
+      {{"--remove-from-xscreensaver", "--add-to-xscreensaver"}, LaunchMode::Invalid, false, 0, 1280, 720},
   };
   for (const auto& c : cases) {
     const LaunchOptions o = parse(c.args);

@@ -2,14 +2,16 @@
 // description (every "--set KEY=VALUE" it can pass is taken by the program's
 // own parser, lands in that key's range, and its defaults are the program's
 // defaults, since XScreenSaver passes nothing for a control left at its
-// default), the desktop entry, the icons, and the preview and banner pictures
-// compiled in.
+// default), the desktop entry, the manual page (groff finds nothing to warn
+// about, and it names every switch and option that --help shows), the icons,
+// and the preview and banner pictures compiled in.
 // The data files are read from the source tree found through __FILE__.
 #include <gtest/gtest.h>
 #include <stb_image.h>
 
 #include <algorithm>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <map>
@@ -19,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "host/command_line.h"
 #include "resources/resource_data.h"
 #include "settings/settings_store.h"
 
@@ -214,6 +217,78 @@ TEST(InstallFiles, DesktopEntryHasTheRequiredKeys) {
     } else {
       EXPECT_FALSE(keys[row.key].empty());
     }
+  }
+}
+
+// What a shell command prints on stdout (stderr too when asked).
+std::string commandOutput(const std::string& command) {
+  std::string output;
+  FILE* pipe = popen(command.c_str(), "r");
+  if (!pipe) return output;
+  char buffer[4096];
+  for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) output.append(buffer, n);
+  pclose(pipe);
+  return output;
+}
+
+// The switches and options --help lists: the words that start its entry
+// lines ("  -root, --root   ...", "  /p ID, /l ID   ..."), up to the description.
+std::set<std::string> helpOptions() {
+  static const std::regex entry(R"(^  ([-/][^ ]*(?: [^ ,]+)?(?:, [-/][^ ]*(?: [^ ,]+)?)*)(?:  |$))");
+  std::set<std::string> options;
+  std::istringstream lines(usageText());
+  for (std::string line; std::getline(lines, line);) {
+    std::smatch m;
+    if (!std::regex_search(line, m, entry)) continue;
+    std::istringstream items(m[1].str());
+    for (std::string item; std::getline(items, item, ',');) {
+      std::istringstream words(item);
+      std::string word;
+      words >> word;
+      options.insert(word);
+    }
+  }
+  return options;
+}
+
+TEST(InstallFiles, ManualPageIsCleanAndNamesEveryOptionOfHelp) {
+  const std::string page = sourcePath("data/starbloom.6");
+  EXPECT_EQ(commandOutput("groff -man -ww -z '" + page + "' 2>&1"), "") << "groff warns";
+  // One long line per paragraph and no hyphenation, so that no option is broken.
+  const std::string text =
+      commandOutput("groff -man -Tascii -rLL=400n -rHY=0 -P-c -P-b -P-u '" + page + "' 2>/dev/null");
+  ASSERT_NE(text.find("STARBLOOM(6)"), std::string::npos) << "groff gave no page";
+  const std::set<std::string> options = helpOptions();
+  EXPECT_GE(options.size(), 20u) << "too few options read from --help";
+  static const std::regex wordEnd(R"([^-A-Za-z0-9])");
+  for (const std::string& option : options) {
+    SCOPED_TRACE(option);
+    bool found = false;
+    for (std::size_t at = text.find(option); at != std::string::npos && !found;
+         at = text.find(option, at + 1)) {
+      const std::size_t end = at + option.size();
+      const bool startsWord = at == 0 || std::string(" ([|,").find(text[at - 1]) != std::string::npos;
+      found = startsWord && (end == text.size() || std::regex_match(text.substr(end, 1), wordEnd));
+    }
+    EXPECT_TRUE(found) << "not in the manual page";
+  }
+}
+
+TEST(InstallFiles, MetainfoShowsTheReadmePictureAndThePicturesAreSmall) {
+  std::smatch readme, metainfo;
+  const std::string readmeText = readSource("README.md");
+  const std::string metainfoText = readSource("data/io.github.starbloom.Starbloom.metainfo.xml");
+  ASSERT_TRUE(std::regex_search(readmeText, readme, std::regex(R"(!\[[^\]]*\]\((docs/[^)]+\.png)\))")));
+  ASSERT_TRUE(std::regex_search(metainfoText, metainfo, std::regex(R"(<image[^>]*>https://\S+/(docs/[^<]+)</image>)")));
+  EXPECT_EQ(metainfo[1].str(), readme[1].str()) << "the software centres' screenshot is the README's picture";
+  EXPECT_EQ(readmeText.find("!["), static_cast<std::size_t>(readme.position(0))) << "the README opens with it";
+  for (const std::string name : {"sky", "fog", "maximum", "red-land"}) {
+    const std::string path = "docs/starbloom-" + name + ".png";
+    SCOPED_TRACE(path);
+    const std::string bytes = readSource(path);
+    EXPECT_GT(bytes.size(), 0u);
+    EXPECT_LT(bytes.size(), 400u * 1024u);
+    EXPECT_NE(readmeText.find("--render " + path + " "), std::string::npos) << "the README gives its command";
   }
 }
 
