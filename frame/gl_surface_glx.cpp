@@ -27,7 +27,7 @@
 #include <cstdlib>
 
 #include "frame/gl_surface_binding.h"
-#include "settings/message_box.h"
+#include "report/message_box.h"
 
 namespace starbloom {
 

@@ -10,7 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "settings/quoted_text.h"
+#include "report/quoted_text.h"
 
 namespace starbloom {
 

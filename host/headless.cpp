@@ -23,7 +23,7 @@
 #include "frame/platform_time.h"
 #include "frame/program_objects.h"
 #include "host/time_histogram.h"
-#include "settings/quoted_text.h"
+#include "report/quoted_text.h"
 
 namespace starbloom {
 

@@ -20,7 +20,7 @@
 #include "host/setting_overrides.h"
 #include "host/window_system.h"
 #include "settings/config_dialog.h"
-#include "settings/quoted_text.h"
+#include "report/quoted_text.h"
 
 namespace starbloom {
 

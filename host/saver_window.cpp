@@ -25,7 +25,7 @@
 #include "frame/program_objects.h"
 #include "host/setting_overrides.h"
 #include "host/window_system.h"
-#include "settings/message_box.h"
+#include "report/message_box.h"
 
 namespace starbloom {
 

@@ -31,7 +31,7 @@
 #include "host/saver_loop.h"
 #include "host/wayland_client.h"
 #include "host/window_system_binding.h"
-#include "settings/quoted_text.h"
+#include "report/quoted_text.h"
 
 namespace starbloom {
 

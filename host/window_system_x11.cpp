@@ -30,7 +30,7 @@
 #include "host/saver_loop.h"
 #include "host/window_system_binding.h"
 #include "resources/resource_data.h"
-#include "settings/quoted_text.h"
+#include "report/quoted_text.h"
 
 // Last: Xlib's macros (Bool, Status, ...) would clash with the names above.
 #include <X11/Xatom.h>
@@ -44,6 +44,7 @@ namespace starbloom {
 namespace {
 
 constexpr const char* SAVER_CLASS = "WindowsScreenSaverClass";
+constexpr const char* RESOURCE_NAME = "starbloom";
 constexpr const char* FULL_SCREEN_TITLE = "Screen Saver";
 constexpr const char* PREVIEW_TITLE = "Preview";
 constexpr const char* TRY_OUT_TITLE = "Starbloom";
@@ -90,11 +91,10 @@ void nameWindow(Display* display, Window window, const char* title) {
   XChangeProperty(display, window, XInternAtom(display, "_NET_WM_NAME", False), utf8, 8,
                   PropModeReplace, reinterpret_cast<const unsigned char*>(title),
                   static_cast<int>(std::strlen(title)));
+  // Xlib takes the strings as char* but only reads them.
   XClassHint hint{};
-  char name[] = "starbloom";
-  char saverClass[] = "WindowsScreenSaverClass";
-  hint.res_name = name;
-  hint.res_class = saverClass;
+  hint.res_name = const_cast<char*>(RESOURCE_NAME);
+  hint.res_class = const_cast<char*>(SAVER_CLASS);
   XSetClassHint(display, window, &hint);
 }
 

@@ -29,6 +29,8 @@
 
 #include <cstring>
 
+#include "settings/profile.h"
+
 namespace starbloom {
 
 namespace {
@@ -93,11 +95,6 @@ LogicalLine decodeLine(const std::string& text, std::size_t pos, std::vector<Dec
   }
   // A backslash with nothing after it stands for nothing.
   return LogicalLine{i, i < text.size() ? i + 1 : i};
-}
-
-unsigned char asciiLower(char c) {
-  const unsigned char u = static_cast<unsigned char>(c);
-  return (u >= 'A' && u <= 'Z') ? static_cast<unsigned char>(u + ('a' - 'A')) : u;
 }
 
 // Whether line[begin, end) spells name, letter case ignored or not.

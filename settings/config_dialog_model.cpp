@@ -14,7 +14,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "settings/message_box.h"
+#include "report/message_box.h"
 #include "math/vector.h"
 #include "settings/profile.h"
 #include "settings/settings_store.h"

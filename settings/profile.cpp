@@ -54,11 +54,6 @@ struct KeyLocation {
 
 bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
 
-unsigned char asciiLower(char c) {
-  const unsigned char u = static_cast<unsigned char>(c);
-  return (u >= 'A' && u <= 'Z') ? static_cast<unsigned char>(u + ('a' - 'A')) : u;
-}
-
 bool nextLine(const std::string& text, std::size_t pos, LineSpan& line) {
   if (pos >= text.size()) return false;
   line.begin = pos;
@@ -174,6 +169,11 @@ bool storableName(const char* name, const char* forbidden) {
 }
 
 } // namespace
+
+unsigned char asciiLower(char c) {
+  const unsigned char u = static_cast<unsigned char>(c);
+  return (u >= 'A' && u <= 'Z') ? static_cast<unsigned char>(u + ('a' - 'A')) : u;
+}
 
 ProfileInt parseProfileInt(const char* text, std::size_t length) {
   ProfileInt parsed;

@@ -23,6 +23,10 @@ struct ProfileInt {
 
 ProfileInt parseProfileInt(const char* text, std::size_t length);
 
+// A byte as section and key names compare it: ASCII letters in lower case,
+// every other byte as it is.
+unsigned char asciiLower(char c);
+
 // The integer under [section] key in profile text already loaded; the default
 // when the section or key is missing or the value is empty after trimming.
 int profileReadIntFrom(const std::string& text, const char* section, const char* key,

@@ -17,7 +17,7 @@
 #include "math/vector.h"
 #include "settings/file_replace.h"
 #include "settings/profile.h"
-#include "settings/quoted_text.h"
+#include "report/quoted_text.h"
 
 namespace starbloom {
 
@@ -111,11 +111,6 @@ static_assert(DETAIL_INDEX == 3 && HALF_INDEX == 9, "start-up steps sit between 
 static_assert(tableIndex("ttime") < HALF_INDEX && tableIndex("blur") < HALF_INDEX,
               "the clamped keys and blur are read before the clamps apply");
 static_assert(tableIndex("lens") == SETTING_COUNT - 1, "the table holds every key once");
-
-unsigned char asciiLower(char c) {
-  const unsigned char u = static_cast<unsigned char>(c);
-  return (u >= 'A' && u <= 'Z') ? static_cast<unsigned char>(u + ('a' - 'A')) : u;
-}
 
 bool keyMatches(const char* tableKey, const char* key, std::size_t length) {
   if (std::strlen(tableKey) != length) return false;

@@ -5,7 +5,7 @@
 #include "host/dismissal.h"
 #include "host/monitor_layout.h"
 #include "frame/cursor.h"
-#include "settings/message_box.h"
+#include "report/message_box.h"
 #include "host/saver_command.h"
 #include "host/saver_window.h"
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "settings/message_box.h"
+#include "report/message_box.h"
 #include "settings/config_dialog_model.h"
 #include "settings/profile.h"
 #include "temp_folder.h"

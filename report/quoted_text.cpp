@@ -1,7 +1,7 @@
 // Quoting of user text for error messages: whatever arrives (a 120 KB
 // argument, a newline, a cut UTF-8 sequence), the quote stays one short line
 // of at most QUOTED_TEXT_MAX bytes of the text plus quotes and "...".
-#include "settings/quoted_text.h"
+#include "report/quoted_text.h"
 
 namespace starbloom {
 

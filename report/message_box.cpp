@@ -13,7 +13,7 @@
 // an unattended run under Xvfb exercises the real window without waiting.
 // Boxes are rare (at most a few per run), so nothing here is kept between
 // calls but the record.
-#include "settings/message_box.h"
+#include "report/message_box.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Box.H>
@@ -41,7 +41,7 @@ constexpr int TEXT_MAX_WIDTH = 500; // pixels; longer texts wrap
 constexpr int TEXT_SIZE = 14;       // FLTK label size, points
 
 bool modeChosen = false;                 // written by the first box or setMessageBoxMode
-MessageBoxMode mode = MessageBoxMode::Modal;
+MessageBoxMode mode = MessageBoxMode::Modal; // written with modeChosen
 MessageBoxRecord record;                 // written by every box
 
 MessageBoxMode modeFromEnvironment() {
