@@ -36,7 +36,7 @@ bool GlSurface::create(NativeWindow parent, int w, int h, int bits) {
     case SurfaceBinding::Wayland: made = waylandSurfaceCreate(*this); break;
   }
   if (made) applyDefaultGlState(width, height);
-  return true;
+  return made;
 }
 
 void GlSurface::release() {

@@ -57,8 +57,9 @@ struct GlSurface {
   NativeWindow glWindow = 0;      // GLX child window (Window)
   bool ownsDisplay = false;
 
-  // Creates and makes current the context; reports failures and always
-  // answers true, as drawing goes on regardless.
+  // Creates and makes current the context, reporting what fails on the
+  // way; false when no context was made current. Drawing goes on either
+  // way (without a context it has no effect), so callers need not look.
   bool create(NativeWindow parent, int w, int h, int bits);
   void release();
   void clearBuffers();

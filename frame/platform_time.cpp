@@ -11,9 +11,9 @@
 namespace starbloom {
 
 namespace {
-bool simulated = false;
-std::uint32_t simulatedNow = 0;
-std::uint64_t sleptTotal = 0;
+bool simulated = false;          // written by useSimulatedTime and useRealTime
+std::uint32_t simulatedNow = 0;  // ms; written by useSimulatedTime and advanceSimulatedTime
+std::uint64_t sleptTotal = 0;    // ms asked of sleepMilliseconds; reset by the two above
 } // namespace
 
 std::uint32_t tickCount() {

@@ -1,10 +1,10 @@
-// Monitor layout. The server reports its monitors as Xinerama heads;
+// Monitor layout. An X server reports its monitors as Xinerama heads;
 // mirrored outputs report the same rectangle twice, and a clone of another
 // size one rectangle inside another. Each distinct monitor gets the drawing
 // area a single screen gets: the full size, or with half on both sides
 // times 0.7072135785007072 truncated, centred with integer halves of the
-// difference. A single monitor covering the screen gives exactly the
-// screen's own area. When the screen changes size, a lone monitor the
+// difference. A single monitor covering the screen (or a Wayland output's
+// surface) gives exactly the screen's own area. When the screen changes size, a lone monitor the
 // server still reports at the old screen's size is the new screen: servers
 // often tell of the monitor's new mode later, or not at all. Cost: a few
 // passes over at most eight rectangles.

@@ -1,6 +1,8 @@
 #pragma once
-// Monitors of an X screen and the drawing area the saver gives each: the
-// scene is drawn once per monitor, in a viewport centred on that monitor.
+// Monitors and the drawing area the saver gives each: the scene is drawn
+// once per monitor, in a viewport centred on that monitor. The monitors of
+// an X screen come from its Xinerama heads; on Wayland each output's
+// surface is a monitor of its own.
 namespace starbloom {
 
 constexpr int MAX_MONITORS = 8;

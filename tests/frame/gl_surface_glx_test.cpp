@@ -13,7 +13,7 @@
 
 #include "frame/frame_clock.h"
 #include "frame/render_context.h"
-#include "settings/message_box.h"
+#include "report/message_box.h"
 
 namespace starbloom {
 namespace {
@@ -70,7 +70,7 @@ TEST_F(WindowSurface, PresentsFramesInAChildThatFillsTheSaverWindowAndTakesNoInp
   for (int bits : {16, 24, 32}) {
     SCOPED_TRACE(testing::Message() << bits << " bits");
     GlSurface surface;
-    surface.create(saver, WIDTH, HEIGHT, bits);
+    ASSERT_TRUE(surface.create(saver, WIDTH, HEIGHT, bits));
     ASSERT_TRUE(surface.isCurrent());
     ASSERT_EQ(childCount(), 1);
     XWindowAttributes child{};
@@ -111,7 +111,7 @@ TEST_F(WindowSurface, PresentsFramesInAChildThatFillsTheSaverWindowAndTakesNoInp
 
   // A saver window destroyed before the release is harmless.
   GlSurface surface;
-  surface.create(saver, WIDTH, HEIGHT, 24);
+  ASSERT_TRUE(surface.create(saver, WIDTH, HEIGHT, 24));
   XDestroyWindow(display, saver);
   XSync(display, False);
   saver = 0;
