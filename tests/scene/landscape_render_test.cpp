@@ -167,9 +167,8 @@ TEST(DrawMesh, CullingLeavesThePictureAsItIs) {
 }
 
 // Drawing follows every change made to a mesh after it was first drawn:
-// moved away, the triangle in front of the eye is gone; a copy taken before
-// the move, changed as often, still shows it through the same arrays; a
-// triangle added back in front of the eye shows.
+// moved away, its triangle in front of the eye is gone; a copy from before
+// the move, as often changed, still shows it; a triangle added back shows.
 TEST(DrawMesh, DrawingFollowsChangesToTheMesh) {
   OffscreenGl gl(W, H);
   Mesh mesh(8);
