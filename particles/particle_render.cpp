@@ -1,15 +1,16 @@
 // The particle drawing pass: every live particle, in store order, becomes
 // up to three camera-facing sprites added onto the frame (blend GL_ONE,
 // GL_ONE): its core, a streak along its motion or a diamond; an approach
-// glow; a dim halo about shells and halo stars; and, with lens flares on, a
-// flare for every halo and every flash particle. The sprites are queued into
-// sprite batches (sprite_batch) and drawn a few vertex arrays at a time.
+// glow; and a dim halo about shells and halo stars. With lens flares on,
+// every halo and every flash particle also throws a flare of ten squares.
+// All of them are queued into sprite batches (sprite_batch) and drawn a few
+// vertex arrays at a time.
 //
 // Invariants: sprites test depth when zbuffer is on but never write it, so
 // with additive blending their order changes the picture only by 8-bit
 // rounding; each sprite goes to the batch of the texture binding that store
-// order has in force at it, so batching draws what one-by-one drawing would.
-// The first flare turns depth testing off for the rest of the pass, and the
+// order has in force at it, so it is drawn as it would be on its own. The
+// first flare turns depth testing off for the rest of the pass, and the
 // sprites queued before it are drawn first. The pass leaves blending on,
 // lighting off, fog on, depth writes restored, and the texture binding and
 // colour of its last sprite.
