@@ -38,6 +38,25 @@ void loadCameraView(const CoordFrame& camera) {
   glMultMatrixf(rotation.m);
   glTranslatef(-camera.origin.x, -camera.origin.y, -camera.origin.z);
 }
+
+// One step of frameTime along the camera's orbit; with move off the camera
+// holds 30 units out, at the height and turn it has.
+void moveCamera(FrameDriverState& state, float frameTime, bool move) {
+  state.cameraOrbit.radius = 30.0f;
+  state.radiusClock += frameTime;
+  if (move) {
+    state.cameraOrbit.azimuth += frameTime * 0.049087383f;
+    state.cameraOrbit.radius = 25.0f + 15.0f * std::sin(state.radiusClock * 0.052359875f);
+    if (state.radiusClock > 120.0f) state.radiusClock -= 120.0f;
+    state.heightPhase += frameTime * 0.004f;
+    if (state.heightPhase > 1.0f) state.heightPhase -= 1.0f;
+    state.cameraOrbit.polar =
+        1.5707963f - (std::sin(state.heightPhase * FULL_TURN) + 1.0f) * 0.5f * 0.5235987504323323f;
+  }
+  state.cameraOrbit.constrain();
+  state.camera.origin = ORBIT_CENTRE + state.cameraOrbit.toCartesian();
+  state.camera.aimAt(AIM_POINT);
+}
 } // namespace
 
 void startUp(NativeWindow window, int drawWidth, int drawHeight, int colourBits) {
@@ -56,23 +75,6 @@ void startUp(NativeWindow window, int drawWidth, int drawHeight, int colourBits)
     glFogf(GL_FOG_END, landscapeFogEnd(settings.landsi));
   }
   hideCursor();
-}
-
-void moveCamera(FrameDriverState& state, float frameTime, bool move) {
-  state.cameraOrbit.radius = 30.0f;
-  state.radiusClock += frameTime;
-  if (move) {
-    state.cameraOrbit.azimuth += frameTime * 0.049087383f;
-    state.cameraOrbit.radius = 25.0f + 15.0f * std::sin(state.radiusClock * 0.052359875f);
-    if (state.radiusClock > 120.0f) state.radiusClock -= 120.0f;
-    state.heightPhase += frameTime * 0.004f;
-    if (state.heightPhase > 1.0f) state.heightPhase -= 1.0f;
-    state.cameraOrbit.polar =
-        1.5707963f - (std::sin(state.heightPhase * FULL_TURN) + 1.0f) * 0.5f * 0.5235987504323323f;
-  }
-  state.cameraOrbit.constrain();
-  state.camera.origin = ORBIT_CENTRE + state.cameraOrbit.toCartesian();
-  state.camera.aimAt(AIM_POINT);
 }
 
 float launchInterval(float launchPhase, int ttime) {

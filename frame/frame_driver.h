@@ -58,7 +58,6 @@ void updateAndDraw(float dt);
 void updateParticles(float dt);
 
 // The pieces of runFrame, in its order, for the tests.
-void moveCamera(FrameDriverState& state, float frameTime, bool move);
 // Interval in seconds between launches for the phase and cadence setting.
 float launchInterval(float launchPhase, int ttime);
 // Milliseconds to sleep so that a frame lasts at least 12 ms.

@@ -16,6 +16,8 @@ Texture ringTexture;
 Texture groundTexture;
 Mesh landscapeMesh{LANDSCAPE_MESH_CAPACITY}; // generateLandscape; its flags by the landscape passes
 Mesh secondPassMesh;                          // generateLandscape copies the landscape into it
+MeshStrips landscapeStrips;  // the landscape passes, remade when landscapeMesh has changed
+MeshStrips secondPassStrips; // the landscape passes, remade when secondPassMesh has changed
 ParticleStore particleStore{renderContext.lights}; // launchShell and update, from runFrame
 
 FrameDriverState frameDriver; // startUp, setUpScene and runFrame
@@ -78,6 +80,8 @@ void resetProgramObjects() {
   frameClock = FrameClock{};
   landscapeMesh = Mesh{LANDSCAPE_MESH_CAPACITY};
   secondPassMesh = Mesh{};
+  landscapeStrips = MeshStrips{};
+  secondPassStrips = MeshStrips{};
   landscapeFrame = CoordFrame{};
   landscapeLight = 0;
 

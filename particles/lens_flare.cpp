@@ -8,9 +8,8 @@
 // factor -1 of the flare line; the view centre is factor 0, and positive
 // factors lie on the far side of it. Each element's side is the flare's scale
 // times its size factor. A flare is laid out only for a particle in front of
-// the eye and inside the side planes of the view (half-width 0.4 and
-// half-height 0.3 at unit distance, the fixed frustum), so a particle off
-// screen never has one.
+// the eye and inside the side planes of the program's fixed view frustum
+// (VIEW_FRUSTUM), so a particle off screen never has one.
 //
 // Nothing here draws: the particle pass adds the squares to its eye-space
 // sprite batches, drawn under the identity model-view without fog or depth
@@ -20,6 +19,8 @@
 #include "particles/lens_flare.h"
 
 #include <cmath>
+
+#include "math/frustum.h"
 
 namespace starbloom {
 
@@ -42,9 +43,9 @@ namespace {
 
 // Distance of the flare plane in front of the eye.
 constexpr float FLARE_PLANE = 1.5f;
-// Side planes of the fixed view frustum at unit distance.
-constexpr float VIEW_HALF_WIDTH = 0.4f;
-constexpr float VIEW_HALF_HEIGHT = 0.3f;
+// Side planes of the view frustum at unit distance.
+constexpr float VIEW_HALF_WIDTH = VIEW_FRUSTUM.halfWidth / VIEW_FRUSTUM.nearPlane;
+constexpr float VIEW_HALF_HEIGHT = VIEW_FRUSTUM.halfHeight / VIEW_FRUSTUM.nearPlane;
 // Brightness gain 20 / (1 + distance), capped for particles near the eye.
 constexpr float NEAR_GAIN = 20.0f;
 constexpr float MAX_GAIN = 2.0f;

@@ -1,44 +1,23 @@
-// The particle drawing pass: every live particle, taken in store order,
-// becomes one to three small camera-facing sprites added onto the frame
-// (blend GL_ONE, GL_ONE), after the update has coloured them for this frame.
+// The particle drawing pass: every live particle, in store order, becomes
+// up to three camera-facing sprites added onto the frame (blend GL_ONE,
+// GL_ONE): its core, a streak along its motion or a diamond; an approach
+// glow; and a dim halo about shells and halo stars. With lens flares on,
+// every halo and every flash particle also throws a flare of ten squares.
+// All of them are queued into sprite batches (sprite_batch) and drawn a few
+// vertex arrays at a time.
 //
-// The core sprite has four corners: a nose A, two sides +B and -B, and a tail
-// T. A particle that may streak (blur on, not a spark, a design that neither
-// emits sparks nor twinkles) is drawn as a kite along its motion on the
-// screen plane: A points ahead with length half, B lies across it, and the
-// tail grows with the screen-plane speed L and with age (from nothing at
-// 0.1 s to full length at 1.1 s; three times as long for shells). Everything
-// else is a diamond standing on one corner, facing the camera. A particle
-// that moves straight along the line of sight has no screen direction
-// (L is zero or too small to divide by); it is drawn as a diamond, so no
-// corner is ever computed from a division by zero.
-//
-// On top of the core come an approach glow (brighter the faster the particle
-// comes towards the eye; a receding particle's negative colour is clamped to
-// nothing), a large dim halo about shells and halo stars, and, with lens
-// flares on, a flare for every halo drawn and every flash particle. Flash
-// particles use the glow picture and shrink and darken linearly over their
-// life.
-//
-// Invariants: particles test depth when zbuffer is on but never write it, so
+// Invariants: sprites test depth when zbuffer is on but never write it, so
 // with additive blending their order changes the picture only by 8-bit
-// rounding (sprite_batch.cpp); the pass leaves blending on, lighting off, fog
-// on and depth writes restored. A lens flare leaves depth testing off, so
-// particles after it in the same pass are drawn over everything.
-//
-// That is what lets the pass batch its sprites (sprite_batch): it keeps
-// track of the texture binding in force at each sprite, in store order (a
-// flare leaves the glow picture bound with the flares' filter, and the halo
-// after it is drawn with that), and hands the sprite to the batch of that
-// binding; the world batches are drawn before the first flare turns depth
-// testing off, and the rest at the end, the flares' squares under the
-// identity model-view. The pass ends with the binding its order leaves in
-// force and the colour of its last sprite.
+// rounding; each sprite goes to the batch of the texture binding that store
+// order has in force at it, so it is drawn as it would be on its own. The
+// first flare turns depth testing off for the rest of the pass, and the
+// sprites queued before it are drawn first. The pass leaves blending on,
+// lighting off, fog on, depth writes restored, and the texture binding and
+// colour of its last sprite.
 //
 // Cost: per particle one design read, a few vector operations and 6 to 18
-// vertices copied into batches (six a sprite), plus 60 for a flare's ten
-// squares; a handful of vertex-array draws a frame. The pass allocates
-// nothing.
+// vertices queued (six a sprite), plus 60 for a flare's ten squares; a
+// handful of vertex-array draws a frame. The pass allocates nothing.
 #include "particles/particle_render.h"
 
 #include <GL/gl.h>
@@ -89,7 +68,7 @@ struct PassState {
   bool linear = false;
   bool depthTested = false;     // no flare has turned depth testing off yet
   Color4 colour;                // the colour of the last sprite
-  bool coloured = false;        // any sprite drawn
+  bool coloured = false;        // any sprite queued
 };
 
 // Sprite batches of the pass; scratch memory, empty between passes.
@@ -110,11 +89,11 @@ void setCorner(SpriteVertex& v, float s, float t, Color4 colour, Vec3 p) {
   v = SpriteVertex{s, t, colour.r, colour.g, colour.b, p.x, p.y, p.z};
 }
 
-// One sprite, the strip pos + a, pos + b, pos - b, pos + tail, added to the
-// batch of the binding in force. A sprite with no colour above zero adds
+// Queues one sprite, the strip pos + a, pos + b, pos - b, pos + tail, into
+// the batch of the binding in force. A sprite with no colour above zero adds
 // nothing (OpenGL clamps negative colours to black, and the particles' fog
 // colour is black): it is left out.
-void drawStrip(PassState& state, Vec3 pos, const SpriteCorners& c, float r, float g, float b) {
+void queueSprite(PassState& state, Vec3 pos, const SpriteCorners& c, float r, float g, float b) {
   const Color4 colour{r, g, b, 1.0f};
   state.colour = colour;
   state.coloured = true;
@@ -132,11 +111,13 @@ void drawStrip(PassState& state, Vec3 pos, const SpriteCorners& c, float r, floa
             STRIP_TRIANGLES);
 }
 
-// The flare is laid out in eye space: its squares go to the eye batches.
-// The first flare shown ends depth testing for the rest of the pass, so
-// whatever came before it is drawn first.
-void drawFlareAt(const PassSwitches& pass, PassState& state, Vec3 pos, const CoordFrame& camera,
-                 float scale, float r, float g, float b) {
+// Queues the lens flare of a particle at pos, laid out in eye space, into
+// the eye batches. The first flare shown ends depth testing for the rest of
+// the pass, so the world batches queued before it are drawn first. The
+// binding of its last square (the glow picture with the flares' switches)
+// stays in force for the sprites after it.
+void queueLensFlare(const PassSwitches& pass, PassState& state, Vec3 pos, const CoordFrame& camera,
+                    float scale, float r, float g, float b) {
   FlareLayout layout;
   if (!layOutLensFlare(pos, camera, scale, Color4{r, g, b, 1.0f}, layout)) return;
   if (state.depthTested) {
@@ -163,9 +144,13 @@ void drawFlareAt(const PassSwitches& pass, PassState& state, Vec3 pos, const Coo
   state.coloured = true;
 }
 
-// The kite of a moving particle, or false when its motion on the screen
-// plane is too small to give a direction (zero, below the normal floats, or
-// not a number); the caller then draws the diamond.
+// The kite of a moving particle, along its motion on the screen plane: the
+// nose a points ahead with length half, b lies across it, and the tail
+// grows with the screen-plane speed l and with age, from nothing at 0.1 s to
+// full length at 1.1 s, three times as long for a shell stage. False when
+// that motion is too small to give a direction (zero, below the normal
+// floats, or not a number), so that no corner comes from a division by zero;
+// the caller then draws the diamond.
 bool streakCorners(const Particle& p, const ShellDesign& d, Vec3 back, float half,
                    SpriteCorners& out) {
   const Vec3 w = p.velocity - dot(back, p.velocity) * back;
@@ -223,8 +208,12 @@ void endPass(const PassSwitches& pass, PassState& state) {
   if (pass.zbuffer) glDepthMask(GL_TRUE);
 }
 
-void drawParticle(const PassSwitches& pass, PassState& state, const Particle& p, const ShellDesign& d,
-                  const CoordFrame& camera) {
+// Queues the sprites of one particle: its core, a kite when it may streak
+// (blur on, not a spark, a design that neither emits sparks nor twinkles)
+// and else a diamond facing the camera; the approach glow, brighter the
+// faster it comes towards the eye; its halo; and its lens flares.
+void queueParticleSprites(const PassSwitches& pass, PassState& state, const Particle& p,
+                          const ShellDesign& d, const CoordFrame& camera) {
   const Vec3 pos = p.position;
   const Vec3 back = camera.zAxis;
   float r = p.color.r;
@@ -251,13 +240,13 @@ void drawParticle(const PassSwitches& pass, PassState& state, const Particle& p,
     c.b = half * camera.xAxis;
     c.t = -c.a;
   }
-  drawStrip(state, pos, c, r, g, b);
+  queueSprite(state, pos, c, r, g, b);
 
   SpriteCorners glow{c.a, c.b, -c.a};
   if (pass.blur && !d.emitsSparks) {
     // Negative for a receding particle; OpenGL clamps that colour to black.
     const float m = 0.5f * dot(back, p.velocity);
-    drawStrip(state, pos, glow, m * r, m * g, m * b);
+    queueSprite(state, pos, glow, m * r, m * g, m * b);
   }
 
   if (d.halo && pass.blight) {
@@ -275,16 +264,16 @@ void drawParticle(const PassSwitches& pass, PassState& state, const Particle& p,
       b *= 1.4f;
       k *= 1.3f;
     }
-    if (pass.lens) drawFlareAt(pass, state, pos, camera, 0.025f * k, 0.1f * r, 0.1f * g, 0.1f * b);
+    if (pass.lens) queueLensFlare(pass, state, pos, camera, 0.025f * k, 0.1f * r, 0.1f * g, 0.1f * b);
     glow.a = k * glow.a;
     glow.b = k * glow.b;
     glow.t = -glow.a;
-    drawStrip(state, pos, glow, 0.2f * r, 0.2f * g, 0.2f * b);
+    queueSprite(state, pos, glow, 0.2f * r, 0.2f * g, 0.2f * b);
     useTexture(pass, state, spriteTexture);
   }
 
   if (d.isFlash) {
-    if (pass.lens) drawFlareAt(pass, state, pos, camera, 0.1f * size, 0.5f * r, 0.5f * g, 0.5f * b);
+    if (pass.lens) queueLensFlare(pass, state, pos, camera, 0.1f * size, 0.5f * r, 0.5f * g, 0.5f * b);
     useTexture(pass, state, spriteTexture);
   }
 }
@@ -311,7 +300,7 @@ void drawParticles(const ParticleStore& store, const CoordFrame& camera,
     const Particle& p = store.particles[i];
     // Every spawn sets a design; a record without one has nothing to draw.
     if (!p.active || p.design == nullptr) continue;
-    drawParticle(pass, state, p, *p.design, camera);
+    queueParticleSprites(pass, state, p, *p.design, camera);
   }
   endPass(pass, state);
 }

@@ -1,6 +1,8 @@
 // The particle store: every shell, star, spark and flash lives in one packed
 // array of MAX_PARTICLES records, and one pass per frame moves, ages,
-// colours, spawns and removes them in place.
+// colours, spawns and removes them in place. A shell or star that sheds
+// trail sparks does so in emitTrailSparks, and one whose burst age has come
+// in burst; what a full store does to a parent is told once, at LAST_SLOT.
 //
 // Invariants:
 // - particles 0..count-1 are the live ones; removal copies the last record
@@ -9,16 +11,10 @@
 //   pass, so it is never drawn before its first update;
 // - every light slot in use names the current index of the particle that
 //   owns it: removal rewrites the index of the moved record, and a spawn that
-//   overwrites slot MAX_PARTICLES-1 of a full store first releases the light
-//   of the particle it replaces, so no light follows a stranger;
+//   overwrites the last slot of a full store first releases the light of the
+//   particle it replaces, so no light follows a stranger;
 // - a full store never refuses a spawn: the new particle replaces the one in
 //   the last slot and count stays MAX_PARTICLES.
-//
-// A particle that bursts or sheds sparks while it sits in the last slot of a
-// full store is replaced by the first particle it spawns. All its children
-// are therefore spawned from a copy of the parent taken before the first
-// spawn, and afterwards the slot is treated like a removal: the parent is
-// gone, and the particle now in the slot (its last child) is updated next.
 //
 // Drag can at most stop a particle: the share of velocity kept over a step,
 // 1 - dt * rate, is held within 0..1, so a huge air resistance or a long
@@ -38,7 +34,17 @@ namespace starbloom {
 
 namespace {
 
+// A full store spawns into its last slot, over the particle there. A parent
+// that sits in that slot and spawns is thus replaced by its first child, so
+// it spawns all its children from a copy of itself taken before the first,
+// and afterwards the slot counts as emptied by a removal: it holds the last
+// child, which the pass has yet to update.
 constexpr std::int32_t LAST_SLOT = MAX_PARTICLES - 1;
+
+bool replacedByItsChildren(std::int32_t parent, bool spawned) {
+  return spawned && parent == LAST_SLOT;
+}
+
 constexpr float SHELL_DRAG = 0.9f;            // per second, for every shell stage
 constexpr float TWINKLE_RATE = 31.415924f;    // radians per second of age
 // More sparks than the store holds in one step would only overwrite each
@@ -65,8 +71,7 @@ float velocityKept(float k) {
 std::int32_t ParticleStore::allocateSlot() {
   if (count > LAST_SLOT) {
     count = LAST_SLOT;
-    // The particle in the last slot is about to be replaced; a light still
-    // bound to it would otherwise follow the newcomer.
+    // A light still bound to the particle replaced would follow the newcomer.
     if (particles[LAST_SLOT].hasLight) releaseLights(LAST_SLOT);
   }
   return count;
@@ -149,6 +154,65 @@ void ParticleStore::removeParticle(std::int32_t i) {
   count -= 1;
 }
 
+namespace {
+
+// Sheds the trail sparks that particle i, not itself a spark, owes since its
+// timer ran out: one for each sparkInterval the timer lies below zero, at
+// most MAX_SPARKS_PER_STEP. True when its last spark now holds slot i.
+bool emitTrailSparks(ParticleStore& store, std::int32_t i) {
+  Particle& p = store.particles[i];
+  const ShellDesign& d = *p.design;
+  // A non-positive interval would never bring the timer back up: such a
+  // design sheds no sparks.
+  if (!(p.sparkTimer < 0.0f && d.sparkInterval > 0.0f && d.sparkDesign != nullptr)) return false;
+  const Particle parent = p; // what the children spawn from (LAST_SLOT)
+  float timer = parent.sparkTimer;
+  int spawned = 0;
+  while (timer < 0.0f) {
+    timer += d.sparkInterval;
+    store.spawnSpark(parent, d.sparkDesign);
+    if (++spawned == MAX_SPARKS_PER_STEP) {
+      timer = d.sparkInterval;
+      break;
+    }
+  }
+  if (replacedByItsChildren(i, spawned > 0)) return true;
+  p.sparkTimer = timer;
+  return false;
+}
+
+// Bursts particle i into its children, its secondaries and, with
+// flashEffect, a flash that gets a light of its own when i is a shell stage
+// (childCountMin of 1 or more); the light of i goes out. A shell stage stays
+// on, frozen where it burst, until its life ends; any other particle is
+// removed. True when slot i now holds another particle.
+bool burst(ParticleStore& store, std::int32_t i, bool flashEffect) {
+  Particle& p = store.particles[i];
+  const ShellDesign& d = *p.design;
+  p.hasBurst = true;
+  const Particle parent = p; // what the children spawn from (LAST_SLOT)
+  const bool children = d.childDesign != nullptr && parent.burstCount > 0;
+  const bool secondaries = d.hasSecondary && d.secondaryDesign != nullptr && parent.secondaryCount > 0;
+  const bool flash = flashEffect && !parent.isSpark && d.flashDesign != nullptr;
+  for (std::int32_t n = 0; n < parent.burstCount; ++n) store.spawnBurstChild(parent, d.childDesign);
+  if (d.hasSecondary) {
+    for (std::int32_t n = 0; n < parent.secondaryCount; ++n) {
+      store.spawnBurstChild(parent, d.secondaryDesign);
+    }
+  }
+  if (parent.hasLight) store.releaseLights(i);
+  if (flash) {
+    store.spawnBurstChild(parent, d.flashDesign);
+    if (d.childCountMin != 0) store.attachLight(store.lastSpawned);
+  }
+  if (replacedByItsChildren(i, children || secondaries || flash)) return true;
+  if (d.childCountMin != 0) return false;
+  store.removeParticle(i);
+  return true;
+}
+
+} // namespace
+
 void ParticleStore::update(float dt) {
   frameTime = dt;
   const float airRate = static_cast<float>(settings.airreg) * 0.1f;
@@ -186,54 +250,16 @@ void ParticleStore::update(float dt) {
     p.age += dt;
     p.sparkTimer -= dt;
 
+    // Spawns and removals may leave another particle in slot i, not yet
+    // updated: the pass goes on with that one.
     if (d.emitsSparks && !p.isSpark) {
-      bool replaced = false;
-      // A non-positive interval would never bring the timer back up: such a
-      // design sheds no sparks.
-      if (p.sparkTimer < 0.0f && d.sparkInterval > 0.0f && d.sparkDesign != nullptr) {
-        const Particle parent = p; // p itself is overwritten in a full store's last slot
-        float timer = parent.sparkTimer;
-        int spawned = 0;
-        while (timer < 0.0f) {
-          timer += d.sparkInterval;
-          spawnSpark(parent, d.sparkDesign);
-          if (++spawned == MAX_SPARKS_PER_STEP) {
-            timer = d.sparkInterval;
-            break;
-          }
-        }
-        replaced = i == LAST_SLOT;
-        if (!replaced) p.sparkTimer = timer;
-      }
-      if (replaced) continue; // slot i holds the last spark, not yet updated
+      if (emitTrailSparks(*this, i)) continue;
       // A spark emitter keeps its start colour, faded, and never twinkles.
       p.color.r = fade * d.startColor.r;
       p.color.g = fade * d.startColor.g;
       p.color.b = fade * d.startColor.b;
     }
-
-    if (p.age > p.burstAge && d.bursts && !p.hasBurst) {
-      p.hasBurst = true;
-      const Particle parent = p; // see the note on the last slot above
-      const bool children = d.childDesign != nullptr && parent.burstCount > 0;
-      const bool secondaries = d.hasSecondary && d.secondaryDesign != nullptr && parent.secondaryCount > 0;
-      const bool flash = flashEffect && !parent.isSpark && d.flashDesign != nullptr;
-      for (std::int32_t n = 0; n < parent.burstCount; ++n) spawnBurstChild(parent, d.childDesign);
-      if (d.hasSecondary) {
-        for (std::int32_t n = 0; n < parent.secondaryCount; ++n) spawnBurstChild(parent, d.secondaryDesign);
-      }
-      if (parent.hasLight) releaseLights(i); // the shell's own light goes out
-      if (flash) {
-        spawnBurstChild(parent, d.flashDesign);
-        if (d.childCountMin != 0) attachLight(lastSpawned);
-      }
-      // In a full store's last slot the first child replaced the parent.
-      if (i == LAST_SLOT && (children || secondaries || flash)) continue;
-      if (d.childCountMin == 0) {
-        removeParticle(i);
-        continue;
-      }
-    }
+    if (p.age > p.burstAge && d.bursts && !p.hasBurst && burst(*this, i, flashEffect)) continue;
 
     if (p.age > p.lifetime) {
       removeParticle(i);

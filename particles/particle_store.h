@@ -48,6 +48,8 @@ struct ParticleStore {
   ParticleStore() = default;
   explicit ParticleStore(LightTable& table) : lights(&table) {}
 
+  // The slot of the next spawn: count, or in a full store the last slot,
+  // whose particle loses its light.
   std::int32_t allocateSlot();
   // allocateSlot, then marks the record live with the given kind flags.
   std::int32_t startParticle(bool spark);

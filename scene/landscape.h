@@ -8,6 +8,7 @@
 #include "scene/light_table.h"
 #include "scene/mesh.h"
 #include "scene/mesh_render.h"
+#include "scene/mesh_strips.h"
 
 namespace starbloom {
 
@@ -22,6 +23,8 @@ constexpr float LANDSCAPE_FOG_START = 30.0f;
 // The program's landscape; defined with the other program objects.
 extern Mesh landscapeMesh;   // filled by generateLandscape, flags set every frame
 extern Mesh secondPassMesh;  // the copy for the additive pass
+extern MeshStrips landscapeStrips;  // drawing arrays of landscapeMesh
+extern MeshStrips secondPassStrips; // drawing arrays of secondPassMesh
 extern CoordFrame landscapeFrame;    // placement of both: identity at the origin
 extern std::int32_t landscapeLight;  // light table slot of the landscape's light
 

@@ -24,14 +24,14 @@ void drawLandscapePasses(const Settings& settings, const CoordFrame& camera, Lig
   glFogf(GL_FOG_END, landscapeFogEnd(settings.landsi));
 
   landscapeMesh.setMaterialFlags(true, false, settings.tex);
-  drawMesh(landscapeFrame, camera, landscapeMesh, view);
+  drawMesh(landscapeFrame, camera, landscapeMesh, landscapeStrips, view);
 
   LightSource light;
   lights.getLight(landscapeLight, light);
   if (settings.multipass) {
     light.colour = Color4{};
     lights.setLight(landscapeLight, light);
-    drawMesh(landscapeFrame, camera, secondPassMesh, view);
+    drawMesh(landscapeFrame, camera, secondPassMesh, secondPassStrips, view);
   }
   const float grey = 0.2f * (static_cast<float>(settings.gamma) * 0.1f);
   light.colour = Color4{grey, grey, grey, 1.0f};

@@ -123,7 +123,6 @@ bool Mesh::copyTo(Mesh& destination) const {
   destination.currentMaterial = currentMaterial;
   destination.viewDistance = viewDistance;
   destination.revision = revision;
-  destination.strips = strips;
   return true;
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 // Triangle meshes with materials: vertices and triangles in arrays of a
 // fixed capacity, recorded as triangle strips while they are added, with
-// eight material slots. Plain data; drawing is in mesh_render.
+// eight material slots. Plain data: the drawing arrays made from a mesh are
+// in mesh_strips, the drawing in mesh_render.
 #include <cstdint>
 #include <vector>
 
@@ -48,45 +49,6 @@ struct Material {
   std::int32_t blendMode = 1; // 1..4, used while blended
 };
 
-// One vertex of the drawing arrays, laid out as glInterleavedArrays reads
-// GL_T2F_N3F_V3F.
-struct MeshDrawVertex {
-  float s = 0.0f;
-  float t = 0.0f;
-  Vec3 normal;
-  Vec3 position;
-};
-
-// A recorded strip in the drawing arrays: its vertices, the material and
-// colour of its first vertex, and its boxes (see MESH_CHUNK_TRIANGLES).
-struct MeshStripRun {
-  std::int32_t first = 0; // index of its first vertex in the drawing arrays
-  std::int32_t count = 0; // vertices: triangles + 2
-  std::int32_t material = 0;
-  Color4 colour;
-  std::int32_t firstBox = 0; // index of its first chunk box
-};
-
-// The box about the corners of one chunk of a strip.
-struct MeshBox {
-  Vec3 low;
-  Vec3 high;
-};
-
-// Strips are cut into chunks of this many triangles (even, so that every
-// chunk starts with a triangle of the strip's own winding) for culling.
-constexpr int MESH_CHUNK_TRIANGLES = 16;
-
-// The mesh prepared for vertex-array drawing; made from the mesh when it is
-// first drawn after a change.
-struct MeshStrips {
-  std::uint32_t revision = 0; // the mesh's revision these were made from
-  bool made = false;
-  std::vector<MeshDrawVertex> vertices;
-  std::vector<MeshStripRun> runs;
-  std::vector<MeshBox> boxes;
-};
-
 class Mesh {
  public:
   // Capacity clamped to 1..100000; all arrays are allocated here, once.
@@ -121,8 +83,6 @@ class Mesh {
   // arrays directly calls changed() before the mesh is drawn again.
   std::uint32_t revision = 0;
   void changed() { ++revision; }
-  // Drawing arrays, remade by drawing when revision has moved on.
-  mutable MeshStrips strips;
 };
 
 } // namespace starbloom

@@ -2,9 +2,10 @@
 // of about 26.6 degrees around the view direction (-zAxis of the camera)
 // and farther than its viewDistance is skipped whole. Otherwise the camera's
 // view is loaded, every light in use is sent in world coordinates, the
-// placement is applied, and the recorded strips are drawn from the mesh's
-// drawing arrays (mesh_strips): per vertex a texture coordinate, a normal
-// and a position; the colour once per strip, from its first vertex.
+// placement is applied, and the recorded strips are drawn from the drawing
+// arrays the caller keeps for the mesh (mesh_strips), remade first when the
+// mesh has changed: per vertex a texture coordinate, a normal and a
+// position; the colour once per strip, from its first vertex.
 // Material state goes to OpenGL only when a strip's material differs from
 // the last one applied.
 //
@@ -24,8 +25,6 @@
 #include <GL/gl.h>
 
 #include <cmath>
-
-#include "scene/mesh_strips.h"
 
 namespace starbloom {
 
@@ -88,7 +87,8 @@ bool boxOutside(const EyeTransform& eye, const MeshBox& box, const ViewFrustum& 
 
 } // namespace
 
-bool drawMesh(CoordFrame placement, CoordFrame camera, const Mesh& mesh, const MeshView& view) {
+bool drawMesh(CoordFrame placement, CoordFrame camera, const Mesh& mesh, MeshStrips& strips,
+              const MeshView& view) {
   const Vec3 p = camera.toLocal(placement.origin);
   const float distance = length(p);
   // A mesh at the eye itself is in view.
@@ -112,7 +112,7 @@ bool drawMesh(CoordFrame placement, CoordFrame camera, const Mesh& mesh, const M
     glDisable(GL_FOG);
   }
 
-  const MeshStrips& strips = meshStrips(mesh);
+  updateMeshStrips(mesh, strips);
   const EyeTransform eye{placement, camera};
   glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
   glInterleavedArrays(GL_T2F_N3F_V3F, 0, strips.vertices.data());

@@ -5,6 +5,7 @@
 #include "math/frustum.h"
 #include "scene/light_table.h"
 #include "scene/mesh.h"
+#include "scene/mesh_strips.h"
 #include "scene/texture.h"
 
 namespace starbloom {
@@ -21,8 +22,10 @@ struct MeshView {
 
 // Draws mesh placed by placement as seen from camera, unless its origin lies
 // both outside a cone of about 26.6 degrees about the view direction and
-// farther than the mesh's viewDistance. Leaves the identity model-view.
-bool drawMesh(CoordFrame placement, CoordFrame camera, const Mesh& mesh, const MeshView& view);
+// farther than the mesh's viewDistance, from strips, its drawing arrays,
+// brought up to date first. Leaves the identity model-view.
+bool drawMesh(CoordFrame placement, CoordFrame camera, const Mesh& mesh, MeshStrips& strips,
+              const MeshView& view);
 // OpenGL light GL_LIGHT0 + i from light (i 0..7, a light in use), enabled.
 bool applyLight(int i, const LightSource& light);
 bool applyMaterial(MaterialColours colours);

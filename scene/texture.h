@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <vector>
 
-
 namespace starbloom {
 
 // Resource ids of the pictures compiled into the program.

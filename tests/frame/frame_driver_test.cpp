@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <cmath>
-#include <vector>
+#include <array>
 
 #include <GL/gl.h>
 
@@ -43,55 +42,53 @@ class RunningSaver : public ::testing::Test {
   }
 };
 
-TEST_F(RunningSaver, StillCameraLooksFromTheOrbitAtTheAimPoint) {
-  settings.move = false;
-  start();
-  for (int i = 0; i < 30; ++i) {
-    frameOf(i % 2 ? 16 : 100);
+// Where the running saver's eye is t s after its first frame (the clock's
+// nominal 0.033 s), in frames of 1 s: circling (0, 12, 0) once in 128 s from
+// +z towards +x, 25 +- 15 units out once in 120 s, 0 to 30 degrees up once
+// in 250 s; 30 units out along +z with move off. It looks at (0, 10, 0).
+TEST_F(RunningSaver, CameraIsWhereItsPathPutsItAtKnownTimes) {
+  const struct { int t; bool move; Vec3 eye; } cases[] = {
+      {0, true, {0.04f, 18.48f, 24.17f}},     // 15 degrees up, 25 units out
+      {32, true, {35.93f, 29.38f, -0.06f}},   // a quarter turn: over +x
+      {64, true, {-0.03f, 22.92f, -18.93f}},  // half a turn, near its highest: over -z
+      {90, true, {-8.56f, 16.47f, -2.58f}},   // at its nearest
+      {128, true, {0.05f, 19.45f, 30.22f}},   // one turn: over +z again
+      {187, true, {4.73f, 12.0f, -19.02f}},   // on the horizon
+      {300, true, {18.09f, 24.21f, -12.13f}}, // after each of the three clocks wrapped
+      {300, false, {0.0f, 12.0f, 30.0f}},
+  };
+  for (const auto& c : cases) {
+    SetUp();
+    settings.move = c.move;
+    start();
+    for (int second = 0; second <= c.t; ++second) frameOf(1000);
     const Vec3 eye = frameDriver.camera.origin;
-    ASSERT_NEAR(eye.x, 0.0f, 1e-4f);
-    ASSERT_NEAR(eye.y, 12.0f, 1e-4f);
-    ASSERT_NEAR(eye.z, 30.0f, 1e-4f);
     const Vec3 aim = frameDriver.camera.toLocal(Vec3{0.0f, 10.0f, 0.0f});
-    ASSERT_NEAR(aim.x, 0.0f, 1e-4f);
-    ASSERT_NEAR(aim.y, 0.0f, 1e-4f);
-    ASSERT_LT(aim.z, 0.0f);
+    EXPECT_NEAR(length(eye - c.eye), 0.0f, 0.02f) << c.t << " s: " << eye.x << " " << eye.y << " " << eye.z;
+    EXPECT_TRUE(aim.z < 0.0f && length(Vec3{aim.x, aim.y, 0.0f}) < 1e-4f) << c.t << " s, move " << c.move;
   }
 }
 
-// From the start values, one step of t seconds: one turn of the orbit in
-// 128 s, the distance 25 +- 15 with a period of 120 s, the height between the
-// horizon and 30 degrees above it once in 250 s; still with move off.
-TEST(FrameDriver, CameraPathFollowsItsThreeClocks) {
-  const double pi = 3.14159265358979;
-  for (const float t : {1.0f, 10.0f, 30.0f, 62.5f, 90.0f, 119.0f, 150.0f}) {
-    for (const bool move : {true, false}) {
-      FrameDriverState s;
-      s.cameraOrbit.polar = 1.5707963f;
-      moveCamera(s, t, move);
-      const double azimuth = move ? std::fmod(2 * pi * t / 128, 2 * pi) : 0.0;
-      const double radius = move ? 25 + 15 * std::sin(2 * pi * t / 120) : 30.0;
-      const double polar = move ? pi / 2 - (std::sin(2 * pi * t / 250) + 1) * 0.5 * pi / 6 : pi / 2;
-      EXPECT_NEAR(s.cameraOrbit.azimuth, azimuth, 1e-4) << t << move;
-      EXPECT_NEAR(s.cameraOrbit.radius, radius, 1e-3) << t << move;
-      EXPECT_NEAR(s.cameraOrbit.polar, polar, 1e-4) << t << move;
-      const Vec3 eye = s.camera.origin - Vec3{0.0f, 12.0f, 0.0f};
-      EXPECT_NEAR(length(eye), radius, 1e-3) << t << move;
-      EXPECT_NEAR(eye.y, radius * std::cos(polar), 1e-3) << t << move;
-    }
-  }
-}
-
-// Start-up leaves fog, depth test and lighting off and clears to opaque black
-// until the first frame sets its own colour.
-TEST_F(RunningSaver, StartUpSwitchesOffFogDepthTestAndLighting) {
+// What drawing shows after start-up, before the first frame sets its own
+// state: black, and a red square far off drawn after a white one in front
+// of it covers it, neither lit nor fogged.
+TEST_F(RunningSaver, StartUpLeavesPlainDrawingOnBlack) {
   start();
-  EXPECT_FALSE(glIsEnabled(GL_FOG));
-  EXPECT_FALSE(glIsEnabled(GL_DEPTH_TEST));
-  EXPECT_FALSE(glIsEnabled(GL_LIGHTING));
-  GLfloat clear[4];
-  glGetFloatv(GL_COLOR_CLEAR_VALUE, clear);
-  EXPECT_EQ(std::vector<float>(clear, clear + 4), std::vector<float>({0, 0, 0, 1}));
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  for (const float z : {-100.0f, -300.0f}) { // white, then red behind it
+    glColor3f(1.0f, z > -200.0f ? 1.0f : 0.0f, z > -200.0f ? 1.0f : 0.0f);
+    glBegin(GL_QUADS); // the lower half of the view
+      glVertex3f(0.4f * z, 0.3f * z, z);
+      glVertex3f(-0.4f * z, 0.3f * z, z);
+      glVertex3f(-0.4f * z, 0.0f, z);
+      glVertex3f(0.4f * z, 0.0f, z);
+    glEnd();
+  }
+  std::array<GLubyte, 3> lower{}, upper{};
+  glReadPixels(16, 8, 1, 1, GL_RGB, GL_UNSIGNED_BYTE, lower.data());
+  glReadPixels(16, 24, 1, 1, GL_RGB, GL_UNSIGNED_BYTE, upper.data());
+  EXPECT_EQ(lower, (std::array<GLubyte, 3>{255, 0, 0}));
+  EXPECT_EQ(upper, (std::array<GLubyte, 3>{0, 0, 0}));
 }
 
 // The frame's update and draw step moves and removes particles before it
