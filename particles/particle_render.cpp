@@ -71,7 +71,8 @@ struct PassState {
   bool coloured = false;        // any sprite queued
 };
 
-// Sprite batches of the pass; scratch memory, empty between passes.
+// Sprite batches of the pass, written by drawParticles and the queue
+// functions it calls: scratch memory, empty between passes.
 SpriteBatches batches;
 
 void bindAs(PassState& state, Texture& texture, bool enable, bool linear) {
