@@ -4,7 +4,9 @@
 // defaults, since XScreenSaver passes nothing for a control left at its
 // default), the desktop entry, the manual page (groff finds nothing to warn
 // about, and it names every switch and option that --help shows), the icons,
-// and the preview and banner pictures compiled in.
+// and the preview and banner pictures compiled in. The hack description's
+// sliders and check boxes offer what the settings dialogs offer for the same
+// key: the same range and the same default.
 // The data files are read from the source tree found through __FILE__.
 #include <gtest/gtest.h>
 #include <stb_image.h>
@@ -23,6 +25,7 @@
 
 #include "host/command_line.h"
 #include "resources/resource_data.h"
+#include "settings/config_dialog_model.h"
 #include "settings/settings_store.h"
 
 namespace starbloom {
@@ -186,6 +189,75 @@ TEST(InstallFiles, HackDescriptionPassesSettingsTheProgramTakes) {
       EXPECT_LE(stored, row.high);
     }
   }
+}
+
+// What the settings dialogs offer for a key: a slider's range and "Default"
+// position, a check box's 0..1 and default, or a radio group's lowest and
+// highest value and the value of the button "Default" checks.
+struct DialogOffer {
+  bool found = false;
+  int low = INT_MAX;
+  int high = INT_MIN;
+  int defaultValue = 0;
+};
+
+DialogOffer dialogOffer(const std::string& key) {
+  DialogOffer offer;
+  for (const DialogTemplate* dialog : {&CONFIG_DIALOG, &MORE_DIALOG}) {
+    for (int i = 0; i < dialog->count; ++i) {
+      const DialogControl& c = dialog->controls[i];
+      if (!c.key || key != c.key) continue;
+      offer.found = true;
+      if (c.kind == ControlKind::RadioButton) {
+        offer.low = std::min(offer.low, c.value);
+        offer.high = std::max(offer.high, c.value);
+        if (c.defaultState == 1) offer.defaultValue = c.value;
+      } else {
+        offer.low = c.kind == ControlKind::Slider ? c.rangeMin : 0;
+        offer.high = c.kind == ControlKind::Slider ? c.rangeMax : 1;
+        offer.defaultValue = c.defaultState;
+      }
+    }
+  }
+  return offer;
+}
+
+// The cycle time's "Default" departs from its key default; the
+// description keeps the key default, since a slider left at its default
+// passes nothing and the program then starts from the key default.
+constexpr const char* DIALOG_DEFAULT_DEPARTS[] = {"ttime"};
+
+TEST(InstallFiles, HackDescriptionOffersWhatTheDialogsOffer) {
+  const std::vector<Tag> tags = openingTags(readSource("data/starbloom.xml"));
+  int checked = 0;
+  for (const Tag& tag : tags) {
+    const bool isSlider = tag.name == "number" && attributeOf(tag, "type") == "slider";
+    if (!isSlider && tag.name != "boolean") continue;
+    const std::string key = attributeOf(tag, "id");
+    SCOPED_TRACE(tag.name + " " + key);
+    ++checked;
+    const DialogOffer offer = dialogOffer(key);
+    ASSERT_TRUE(offer.found) << "no dialog control for this key";
+    int low = 0, high = 1, defaultValue = attributeOf(tag, "arg-unset").empty() ? 0 : 1;
+    if (isSlider) {
+      low = std::stoi(attributeOf(tag, "low"));
+      high = std::stoi(attributeOf(tag, "high"));
+      defaultValue = std::stoi(attributeOf(tag, "default"));
+    }
+    EXPECT_EQ(low, offer.low) << "low end";
+    EXPECT_EQ(high, offer.high) << "high end";
+    const bool departs = std::find(std::begin(DIALOG_DEFAULT_DEPARTS), std::end(DIALOG_DEFAULT_DEPARTS),
+                                   key) != std::end(DIALOG_DEFAULT_DEPARTS);
+    if (departs) {
+      const SettingEntry* entry = findSetting(key.c_str());
+      ASSERT_NE(entry, nullptr);
+      EXPECT_NE(offer.defaultValue, entry->defaultValue) << "the dialog's default no longer departs";
+      EXPECT_EQ(defaultValue, entry->defaultValue) << "default";
+    } else {
+      EXPECT_EQ(defaultValue, offer.defaultValue) << "default";
+    }
+  }
+  EXPECT_GT(checked, 0) << "no controls read from " << sourcePath("data/starbloom.xml");
 }
 
 TEST(InstallFiles, DesktopEntryHasTheRequiredKeys) {
