@@ -32,8 +32,9 @@ bool waylandTargetUse(GlSurface& surface, int slot);
 bool waylandTargetReady(const GlSurface& surface, int slot);
 
 // Shared by the EGL bindings: a desktop OpenGL context on display for
-// surfaces of surfaceType (EGL_PBUFFER_BIT, EGL_WINDOW_BIT), RGB 8 bits a
-// channel with a depth buffer of 24 bits (16 below 24-bit colour). The
+// surfaces of surfaceType (EGL_PBUFFER_BIT, EGL_WINDOW_BIT), RGB of at least
+// 8 bits a channel (a window's exactly 8, without alpha, where EGL offers
+// that) with a depth buffer of 24 bits (16 below 24-bit colour). The
 // config and context are void* (EGLConfig, EGLContext); false after one
 // line on stderr saying what failed, for what.
 bool eglContextFor(void* display, int surfaceType, int colourBits, const char* what,

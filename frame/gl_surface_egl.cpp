@@ -5,8 +5,9 @@
 // readPixels reads the finished picture back.
 //
 // The context itself is made the same way for the Wayland binding: desktop
-// OpenGL bound (the program's OpenGL 1.1 calls run unchanged), 8 bits a
-// colour channel and a depth buffer.
+// OpenGL bound (the program's OpenGL 1.1 calls run unchanged), at least 8
+// bits a colour channel and a depth buffer; a window's configuration is
+// picked from EGL's whole list by chooseEglConfig (8-bit colour, no alpha).
 #include <EGL/egl.h>
 #include <EGL/eglext.h>
 #include <GL/gl.h>
@@ -14,11 +15,14 @@
 #include <cstdio>
 #include <cstring>
 
+#include "frame/egl_config_choice.h"
 #include "frame/gl_surface_binding.h"
 
 namespace starbloom {
 
 namespace {
+
+constexpr int MAX_EGL_CONFIGS = 256; // more than Mesa lists for any one request
 
 EGLDisplay openDisplay() {
   const char* extensions = eglQueryString(EGL_NO_DISPLAY, EGL_EXTENSIONS);
@@ -44,13 +48,24 @@ bool eglContextFor(void* display, int surfaceType, int colourBits, const char* w
       EGL_SURFACE_TYPE, surfaceType, EGL_RENDERABLE_TYPE, EGL_OPENGL_BIT,
       EGL_RED_SIZE, 8, EGL_GREEN_SIZE, 8, EGL_BLUE_SIZE, 8,
       EGL_DEPTH_SIZE, depthBits, EGL_NONE};
+  EGLConfig configs[MAX_EGL_CONFIGS];
   EGLint found = 0;
   config = nullptr;
   context = nullptr;
-  if (!eglChooseConfig(display, configAttributes, &config, 1, &found) || found < 1) {
+  if (!eglChooseConfig(display, configAttributes, configs, MAX_EGL_CONFIGS, &found) || found < 1) {
     std::fprintf(stderr, "starbloom: no EGL configuration for %s\n", what);
     return false;
   }
+  EglConfigTraits traits[MAX_EGL_CONFIGS];
+  for (int i = 0; i < found; ++i) {
+    eglGetConfigAttrib(display, configs[i], EGL_RED_SIZE, &traits[i].red);
+    eglGetConfigAttrib(display, configs[i], EGL_GREEN_SIZE, &traits[i].green);
+    eglGetConfigAttrib(display, configs[i], EGL_BLUE_SIZE, &traits[i].blue);
+    eglGetConfigAttrib(display, configs[i], EGL_ALPHA_SIZE, &traits[i].alpha);
+  }
+  // The off-screen pbuffer keeps EGL's first pick (10-bit colour on Mesa),
+  // which the rendered pictures have always been drawn with.
+  config = configs[surfaceType == EGL_WINDOW_BIT ? chooseEglConfig(traits, found) : 0];
   if (!eglBindAPI(EGL_OPENGL_API)) {
     std::fprintf(stderr, "starbloom: no desktop OpenGL through EGL for %s\n", what);
     return false;

@@ -10,6 +10,7 @@
 #include "host/monitor_layout.h"
 #include "host/saver_window.h"
 #include "host/wayland_input.h"
+#include "xdg-decoration-client-protocol.h"
 #include "xdg-shell-client-protocol.h"
 
 namespace starbloom {
@@ -38,6 +39,7 @@ struct WaylandView {
   wl_surface* surface = nullptr;
   xdg_surface* shellSurface = nullptr;
   xdg_toplevel* toplevel = nullptr;
+  zxdg_toplevel_decoration_v1* decoration = nullptr; // the try-out window's title bar, where offered
   int pendingWidth = 0;            // the toplevel's last configure, surface pixels (0: our choice)
   int pendingHeight = 0;
   int width = 0;                   // surface pixels in use
@@ -53,6 +55,7 @@ struct WaylandClient {
   wl_registry* registry = nullptr;
   wl_compositor* compositor = nullptr;
   xdg_wm_base* shell = nullptr;
+  zxdg_decoration_manager_v1* decorations = nullptr; // none: the compositor draws no title bars
   wl_seat* seat = nullptr;
   wl_pointer* pointer = nullptr;
   wl_keyboard* keyboard = nullptr;

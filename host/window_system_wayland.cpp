@@ -4,7 +4,9 @@
 // as its buffer scale so that its buffer matches the output's pixels. An
 // output plugged in while the saver runs gets a toplevel of its own once
 // the compositor describes it; one unplugged loses its toplevel. The
-// try-out window is one resizable toplevel titled "Starbloom". The seat's
+// try-out window is one resizable toplevel titled "Starbloom", with the
+// compositor's title bar and borders where it offers xdg-decoration. Every
+// surface is opaque over its whole size (its opaque region). The seat's
 // input is wayland_seat.cpp's; a close request from the compositor ends
 // either window.
 //
@@ -73,6 +75,15 @@ void chooseSize(const WaylandClient& c, const WaylandView& v, int& width, int& h
   height = o.modeHeight / o.scale;
 }
 
+// The whole surface is opaque: the compositor need not blend what lies
+// under it, whatever the buffer's format says of alpha.
+void markOpaque(WaylandClient& c, const WaylandView& v) {
+  wl_region* region = wl_compositor_create_region(c.compositor);
+  wl_region_add(region, 0, 0, v.width, v.height);
+  wl_surface_set_opaque_region(v.surface, region);
+  wl_region_destroy(region);
+}
+
 int slotOf(const WaylandView& v) { return static_cast<int>(&v - v.client->views); }
 
 // A configure to acknowledge: the size and scale take effect with the next
@@ -98,6 +109,7 @@ void applyConfigure(WaylandView& v) {
   v.height = height;
   v.scale = scale;
   v.configured = true;
+  if (first || changed) markOpaque(c, v);
   if (!c.glReady) return;
   if (first) renderContext.surface.addTarget(slotOf(v), v.surface, width * scale, height * scale);
   if (first || changed) followWindowSize(*c.window);
@@ -148,6 +160,10 @@ bool makeView(WaylandClient& c, int output) {
     c.outputs[output].view = slot;
   } else {
     xdg_toplevel_set_title(v.toplevel, TRY_OUT_TITLE);
+    if (c.decorations != nullptr) {
+      v.decoration = zxdg_decoration_manager_v1_get_toplevel_decoration(c.decorations, v.toplevel);
+      zxdg_toplevel_decoration_v1_set_mode(v.decoration, ZXDG_TOPLEVEL_DECORATION_V1_MODE_SERVER_SIDE);
+    }
   }
   wl_surface_commit(v.surface); // without a buffer: asks for the first configure
   return true;
@@ -158,6 +174,7 @@ void dropView(WaylandClient& c, int slot) {
   if (v.client == nullptr) return;
   if (c.glReady) renderContext.surface.removeTarget(slot);
   if (v.output >= 0) c.outputs[v.output].view = -1;
+  if (v.decoration != nullptr) zxdg_toplevel_decoration_v1_destroy(v.decoration);
   xdg_toplevel_destroy(v.toplevel);
   xdg_surface_destroy(v.shellSurface);
   wl_surface_destroy(v.surface);
@@ -217,6 +234,10 @@ void onGlobal(void* data, wl_registry* registry, std::uint32_t name, const char*
   } else if (std::strcmp(interface, xdg_wm_base_interface.name) == 0 && c.shell == nullptr) {
     c.shell = static_cast<xdg_wm_base*>(wl_registry_bind(registry, name, &xdg_wm_base_interface, 1));
     xdg_wm_base_add_listener(c.shell, &SHELL_LISTENER, &c);
+  } else if (std::strcmp(interface, zxdg_decoration_manager_v1_interface.name) == 0 &&
+             c.decorations == nullptr) {
+    c.decorations = static_cast<zxdg_decoration_manager_v1*>(
+        wl_registry_bind(registry, name, &zxdg_decoration_manager_v1_interface, 1));
   } else if (std::strcmp(interface, wl_seat_interface.name) == 0 && c.seat == nullptr) {
     listenToSeat(c, static_cast<wl_seat*>(wl_registry_bind(registry, name, &wl_seat_interface, upTo(version, 5))));
   } else if (std::strcmp(interface, wl_output_interface.name) == 0 && version >= 2) {
@@ -281,6 +302,7 @@ void releaseClient(WaylandClient* c) {
     if (o.output != nullptr) wl_output_destroy(o.output);
   }
   releaseSeat(*c);
+  if (c->decorations != nullptr) zxdg_decoration_manager_v1_destroy(c->decorations);
   if (c->shell != nullptr) xdg_wm_base_destroy(c->shell);
   if (c->compositor != nullptr) wl_compositor_destroy(c->compositor);
   if (c->registry != nullptr) wl_registry_destroy(c->registry);
