@@ -6,6 +6,8 @@
 
 #include <wayland-client.h>
 
+#include <libdecor.h>
+
 #include "frame/gl_surface.h"
 #include "host/monitor_layout.h"
 #include "host/saver_window.h"
@@ -40,6 +42,7 @@ struct WaylandView {
   xdg_surface* shellSurface = nullptr;
   xdg_toplevel* toplevel = nullptr;
   zxdg_toplevel_decoration_v1* decoration = nullptr; // the try-out window's title bar, where offered
+  libdecor_frame* frame = nullptr; // the try-out window drawn with libdecor's title bar instead
   int pendingWidth = 0;            // the toplevel's last configure, surface pixels (0: our choice)
   int pendingHeight = 0;
   int width = 0;                   // surface pixels in use
@@ -56,6 +59,7 @@ struct WaylandClient {
   wl_compositor* compositor = nullptr;
   xdg_wm_base* shell = nullptr;
   zxdg_decoration_manager_v1* decorations = nullptr; // none: the compositor draws no title bars
+  libdecor* decorator = nullptr;   // made for a try-out window where the compositor draws none
   wl_seat* seat = nullptr;
   wl_pointer* pointer = nullptr;
   wl_keyboard* keyboard = nullptr;

@@ -5,10 +5,11 @@
 // output plugged in while the saver runs gets a toplevel of its own once
 // the compositor describes it; one unplugged loses its toplevel. The
 // try-out window is one resizable toplevel titled "Starbloom", with the
-// compositor's title bar and borders where it offers xdg-decoration. Every
-// surface is opaque over its whole size (its opaque region). The seat's
-// input is wayland_seat.cpp's; a close request from the compositor ends
-// either window.
+// compositor's title bar and borders where it offers xdg-decoration and
+// libdecor's elsewhere (GNOME), so that it moves, resizes and closes with
+// the mouse like any other window. Every surface is opaque over its whole
+// size (its opaque region). The seat's input is wayland_seat.cpp's; a
+// close request from the compositor ends either window.
 //
 // One saver per display: an flock on a file in $XDG_RUNTIME_DIR named
 // after the display, held while the saver runs and released by the kernel
@@ -138,8 +139,73 @@ void onToplevelCapabilities(void*, xdg_toplevel*, wl_array*) {}
 const xdg_toplevel_listener TOPLEVEL_LISTENER = {onToplevelConfigure, onToplevelClose, onToplevelBounds,
                                                  onToplevelCapabilities};
 
+// --- the try-out window drawn by libdecor ------------------------------
+
+// libdecor's configure carries the content size, none when the size is the
+// window's own choice.
+void onFrameConfigure(libdecor_frame* frame, libdecor_configuration* configuration, void* data) {
+  WaylandView& v = *static_cast<WaylandView*>(data);
+  int width = 0;
+  int height = 0;
+  if (!libdecor_configuration_get_content_size(configuration, frame, &width, &height)) {
+    width = v.configured ? v.width : v.client->tryOutWidth;
+    height = v.configured ? v.height : v.client->tryOutHeight;
+  }
+  v.pendingWidth = width;
+  v.pendingHeight = height;
+  libdecor_state* state = libdecor_state_new(width, height);
+  libdecor_frame_commit(frame, state, configuration);
+  libdecor_state_free(state);
+  applyConfigure(v);
+}
+
+void onFrameClose(libdecor_frame*, void* data) {
+  postMessage(*static_cast<WaylandView*>(data)->client->window, SaverMessage::Close);
+}
+
+void onFrameCommit(libdecor_frame*, void* data) { wl_surface_commit(static_cast<WaylandView*>(data)->surface); }
+
+void onFrameDismissPopup(libdecor_frame*, const char*, void*) {}
+
+// libdecor's interfaces end in reserved members, left empty.
+libdecor_frame_interface frameInterface() {
+  libdecor_frame_interface frame{};
+  frame.configure = onFrameConfigure;
+  frame.close = onFrameClose;
+  frame.commit = onFrameCommit;
+  frame.dismiss_popup = onFrameDismissPopup;
+  return frame;
+}
+
+libdecor_frame_interface FRAME_INTERFACE = frameInterface(); // libdecor keeps a pointer to it
+
+void onDecoratorError(libdecor*, libdecor_error, const char* message) {
+  std::fprintf(stderr, "starbloom: no title bar for the window: %s\n", message != nullptr ? message : "");
+}
+
+libdecor_interface decoratorInterface() {
+  libdecor_interface decorator{};
+  decorator.error = onDecoratorError;
+  return decorator;
+}
+
+libdecor_interface DECORATOR_INTERFACE = decoratorInterface();
+
+// The try-out window as a libdecor frame, for a compositor that draws no
+// title bars; false when libdecor cannot make one.
+bool decorateTryOut(WaylandClient& c, WaylandView& v) {
+  if (c.decorator == nullptr) c.decorator = libdecor_new(c.display, &DECORATOR_INTERFACE);
+  v.frame = c.decorator != nullptr ? libdecor_decorate(c.decorator, v.surface, &FRAME_INTERFACE, &v) : nullptr;
+  if (v.frame == nullptr) return false;
+  libdecor_frame_set_app_id(v.frame, APP_ID);
+  libdecor_frame_set_title(v.frame, TRY_OUT_TITLE);
+  libdecor_frame_map(v.frame); // asks for the first configure
+  return true;
+}
+
 // A toplevel for the output (or the try-out window, -1); false when all
-// slots are taken.
+// slots are taken. The try-out window has a title bar: the compositor's
+// where it offers xdg-decoration, else libdecor's.
 bool makeView(WaylandClient& c, int output) {
   int slot = 0;
   while (slot < MAX_VIEWS && c.views[slot].client != nullptr) ++slot;
@@ -149,6 +215,7 @@ bool makeView(WaylandClient& c, int output) {
   v.client = &c;
   v.output = output;
   v.surface = wl_compositor_create_surface(c.compositor);
+  if (output < 0 && c.decorations == nullptr && decorateTryOut(c, v)) return true;
   v.shellSurface = xdg_wm_base_get_xdg_surface(c.shell, v.surface);
   xdg_surface_add_listener(v.shellSurface, &SHELL_SURFACE_LISTENER, &v);
   v.toplevel = xdg_surface_get_toplevel(v.shellSurface);
@@ -174,9 +241,10 @@ void dropView(WaylandClient& c, int slot) {
   if (v.client == nullptr) return;
   if (c.glReady) renderContext.surface.removeTarget(slot);
   if (v.output >= 0) c.outputs[v.output].view = -1;
+  if (v.frame != nullptr) libdecor_frame_unref(v.frame);
   if (v.decoration != nullptr) zxdg_toplevel_decoration_v1_destroy(v.decoration);
-  xdg_toplevel_destroy(v.toplevel);
-  xdg_surface_destroy(v.shellSurface);
+  if (v.toplevel != nullptr) xdg_toplevel_destroy(v.toplevel);
+  if (v.shellSurface != nullptr) xdg_surface_destroy(v.shellSurface);
   wl_surface_destroy(v.surface);
   v = WaylandView{};
 }
@@ -302,6 +370,7 @@ void releaseClient(WaylandClient* c) {
     if (o.output != nullptr) wl_output_destroy(o.output);
   }
   releaseSeat(*c);
+  if (c->decorator != nullptr) libdecor_unref(c->decorator);
   if (c->decorations != nullptr) zxdg_decoration_manager_v1_destroy(c->decorations);
   if (c->shell != nullptr) xdg_wm_base_destroy(c->shell);
   if (c->compositor != nullptr) wl_compositor_destroy(c->compositor);

@@ -150,5 +150,26 @@ TEST_F(SaverOnWayland, TryOutEndsOnEscapeAndALostCompositorIsOneLine) {
   EXPECT_EQ(forced.errors.find('\n'), forced.errors.size() - 1) << forced.errors;
 }
 
+// weston draws no title bars for its clients: the try-out window has
+// libdecor's (subsurfaces of the window: the bar and its shadow), its own
+// buffers are XRGB8888, and SIGTERM ends it with status 0.
+class SaverOnWeston : public SaverOnWayland {
+ protected:
+  SaverOnWeston() { onWeston = true; }
+};
+
+TEST_F(SaverOnWeston, TryOutWindowHasLibdecorsTitleBar) {
+  Saver window;
+  startSaver(window, {"--window", "640x480"}, {"WAYLAND_DEBUG=1"});
+  // The window's own first buffer, after the title bar's.
+  ASSERT_TRUE(logShows(window, ", 640, 480, 2560, 1)")) << "no 640x480 XRGB8888 buffer: " << tail(window.errors);
+  EXPECT_NE(window.errors.find("set_title(\"Starbloom\")"), std::string::npos);
+  EXPECT_NE(window.errors.find(".get_subsurface("), std::string::npos) << "no title bar";
+  EXPECT_EQ(window.errors.find(".get_toplevel_decoration("), std::string::npos);
+  EXPECT_EQ(window.errors.find(", 640, 480, 2560, 0)"), std::string::npos) << "a 640x480 buffer with alpha";
+  kill(window.pid, SIGTERM);
+  EXPECT_EQ(window.wait(10000), 0) << tail(window.errors);
+}
+
 } // namespace
 } // namespace starbloom
