@@ -6,13 +6,29 @@
 // (the root window for --root without XSCREENSAVER_WINDOW) and selects only
 // its structure events; the try-out is a normal top-level window.
 //
+// On Xwayland (its XWAYLAND extension, or the _XWAYLAND_ALLOW_COMMITS atom
+// that every Xwayland makes before its first client) full screen is a
+// window the compositor manages instead: keys reach an X window only while
+// the compositor gives Xwayland's surface the keyboard focus, which it does
+// for a managed window and may refuse an override-redirect one. The window
+// asks for _NET_WM_STATE_FULLSCREEN before it is mapped and again once
+// mapped (a compositor may map it before it reads the property), for every
+// monitor with _NET_WM_FULLSCREEN_MONITORS, without decorations, and grabs
+// keyboard and pointer as elsewhere. Xwayland learns where the pointer is
+// only when it enters one of its surfaces: until then a pointer query, and
+// the EnterNotify that mapping the window causes, tell a stale position.
+// The first MotionNotify, which Xwayland sends when the compositor's
+// pointer enters the window or first moves over it, is the reference of the
+// mouse-move rule and no input itself.
+//
 // X events become the saver's messages: KeyPress (Alt held: a system key),
 // ButtonPress of buttons 1 to 3 (the wheel is not a button press),
 // MotionNotify in root coordinates, FocusOut of mode NotifyNormal (the
 // application deactivated), DestroyNotify of the window (its destroy),
 // WM_DELETE_WINDOW (a close request); the try-out turns only Esc and q into
-// a close request. A host that resizes its window, or a screen that changes
-// size under the full-screen window, gets the drawing laid out again.
+// a close request. A host that resizes its window, a compositor that moves
+// or resizes the window it manages, or a screen that changes size under the
+// full-screen window, gets the drawing laid out again.
 //
 // X errors are recorded instead of ending the program (a hosted window may
 // vanish at any time); a lost connection, on the window's or the GL
@@ -55,6 +71,14 @@ constexpr int MAP_WAIT_MS = 2000;
 
 int lastXError = 0; // written by recordXError: the last X error on the host's connection
 
+// The full-screen window's own state, beyond the shared window record.
+struct FullScreenState {
+  bool managed = false;      // on Xwayland: the compositor manages the window
+  bool pointerKnown = false; // managed: the server has told the pointer's position over it
+};
+
+FullScreenState fullScreen; // written by x11Create and translate
+
 Display* displayOf(const SaverWindow& w) { return static_cast<Display*>(w.display); }
 
 int recordXError(Display*, XErrorEvent* event) {
@@ -96,6 +120,88 @@ void nameWindow(Display* display, Window window, const char* title) {
   hint.res_name = const_cast<char*>(RESOURCE_NAME);
   hint.res_class = const_cast<char*>(SAVER_CLASS);
   XSetClassHint(display, window, &hint);
+}
+
+// Xwayland 23.1 and later have the XWAYLAND extension. Every Xwayland
+// makes the atom _XWAYLAND_ALLOW_COMMITS while it starts, before any client
+// connects; on another server only a client makes it, a window manager
+// after its WM_STATE, and a server numbers atoms in the order they are made.
+bool onXwayland(Display* display) {
+  int opcode = 0, firstEvent = 0, firstError = 0;
+  if (XQueryExtension(display, "XWAYLAND", &opcode, &firstEvent, &firstError)) return true;
+  const Atom allowCommits = XInternAtom(display, "_XWAYLAND_ALLOW_COMMITS", True);
+  const Atom wmState = XInternAtom(display, "WM_STATE", True);
+  return allowCommits != None && (wmState == None || allowCommits < wmState);
+}
+
+// A client message to the window manager about window, sent to the root
+// window as EWMH asks.
+void askWindowManager(Display* display, Window window, const char* type, long l0, long l1, long l2,
+                      long l3, long l4) {
+  XEvent event{};
+  event.xclient.type = ClientMessage;
+  event.xclient.window = window;
+  event.xclient.message_type = XInternAtom(display, type, False);
+  event.xclient.format = 32;
+  event.xclient.data.l[0] = l0;
+  event.xclient.data.l[1] = l1;
+  event.xclient.data.l[2] = l2;
+  event.xclient.data.l[3] = l3;
+  event.xclient.data.l[4] = l4;
+  XSendEvent(display, DefaultRootWindow(display), False,
+             SubstructureRedirectMask | SubstructureNotifyMask, &event);
+}
+
+// What a window manager reads when the window is mapped: full screen, no
+// decorations (so no frame window to be reparented into, and a second /s
+// finds it among the root's children), the screen's position and size,
+// keyboard input wanted, and a close request instead of a killed client.
+void describeManagedFullScreen(Display* display, Window window, int width, int height) {
+  const Atom fullScreenState = XInternAtom(display, "_NET_WM_STATE_FULLSCREEN", False);
+  XChangeProperty(display, window, XInternAtom(display, "_NET_WM_STATE", False), XA_ATOM, 32,
+                  PropModeReplace, reinterpret_cast<const unsigned char*>(&fullScreenState), 1);
+  const Atom normal = XInternAtom(display, "_NET_WM_WINDOW_TYPE_NORMAL", False);
+  XChangeProperty(display, window, XInternAtom(display, "_NET_WM_WINDOW_TYPE", False), XA_ATOM, 32,
+                  PropModeReplace, reinterpret_cast<const unsigned char*>(&normal), 1);
+  const long noDecorations[5] = {2, 0, 0, 0, 0}; // flags: decorations; decorations: none
+  const Atom motifHints = XInternAtom(display, "_MOTIF_WM_HINTS", False);
+  XChangeProperty(display, window, motifHints, motifHints, 32, PropModeReplace,
+                  reinterpret_cast<const unsigned char*>(noDecorations), 5);
+  XWMHints hints{};
+  hints.flags = InputHint | StateHint;
+  hints.input = True;
+  hints.initial_state = NormalState;
+  XSetWMHints(display, window, &hints);
+  XSizeHints size{};
+  size.flags = USPosition | USSize;
+  size.width = width;
+  size.height = height;
+  XSetWMNormalHints(display, window, &size);
+  Atom deleteWindow = XInternAtom(display, "WM_DELETE_WINDOW", False);
+  XSetWMProtocols(display, window, &deleteWindow, 1);
+}
+
+// Once mapped: full screen again, as EWMH asks of a mapped window, and over
+// every monitor (by Xinerama index: the topmost, bottommost, leftmost and
+// rightmost). A window manager without _NET_WM_FULLSCREEN_MONITORS keeps
+// the window on one monitor.
+void askForFullScreen(Display* display, Window window) {
+  askWindowManager(display, window, "_NET_WM_STATE", 1 /* add */,
+                   static_cast<long>(XInternAtom(display, "_NET_WM_STATE_FULLSCREEN", False)), 0, 1, 0);
+  int firstEvent = 0, firstError = 0, number = 0;
+  if (!XineramaQueryExtension(display, &firstEvent, &firstError) || !XineramaIsActive(display)) return;
+  XineramaScreenInfo* heads = XineramaQueryScreens(display, &number);
+  if (heads == nullptr) return;
+  int top = 0, bottom = 0, left = 0, right = 0;
+  for (int i = 1; i < number; ++i) {
+    const XineramaScreenInfo& h = heads[i];
+    if (h.y_org < heads[top].y_org) top = i;
+    if (h.y_org + h.height > heads[bottom].y_org + heads[bottom].height) bottom = i;
+    if (h.x_org < heads[left].x_org) left = i;
+    if (h.x_org + h.width > heads[right].x_org + heads[right].width) right = i;
+  }
+  if (number > 1) askWindowManager(display, window, "_NET_WM_FULLSCREEN_MONITORS", top, bottom, left, right, 1);
+  XFree(heads);
 }
 
 // A top-level window of the saver's class titled "Screen Saver", or 0.
@@ -210,6 +316,13 @@ void translate(SaverWindow& w, const XEvent& e) {
       if (e.xbutton.button == Button3) dispatchInput(w, InputEvent::RightButtonDown);
       return; // the wheel (buttons 4 and up) is not a button press
     case MotionNotify:
+      if (fullScreen.managed && !fullScreen.pointerKnown) {
+        // Xwayland's first word on the pointer over the window: the reference.
+        fullScreen.pointerKnown = true;
+        w.host.lastCursorX = e.xmotion.x_root;
+        w.host.lastCursorY = e.xmotion.y_root;
+        return;
+      }
       dispatchInput(w, InputEvent::MouseMove, e.xmotion.x_root, e.xmotion.y_root);
       return;
     case FocusOut:
@@ -224,9 +337,9 @@ void translate(SaverWindow& w, const XEvent& e) {
       }
       return;
     case ConfigureNotify:
-      // A host may resize its window, and a user the try-out window; the
-      // drawing follows.
-      if ((w.role == WindowRole::Hosted || w.role == WindowRole::TryOut) &&
+      // A host may resize its window, a user the try-out window, and a
+      // compositor the window it manages; the drawing follows.
+      if ((w.role == WindowRole::Hosted || w.role == WindowRole::TryOut || fullScreen.managed) &&
           e.xconfigure.window == w.window) {
         followWindowSize(w);
       }
@@ -294,10 +407,10 @@ XImage* previewImageFor(Display* display, Window window) {
   return image;
 }
 
-Window createFullScreen(Display* display) {
+Window createFullScreen(Display* display, bool managed) {
   const int screen = DefaultScreen(display);
   XSetWindowAttributes attributes{};
-  attributes.override_redirect = True;
+  attributes.override_redirect = managed ? False : True;
   attributes.background_pixel = BlackPixel(display, screen);
   attributes.event_mask = KeyPressMask | ButtonPressMask | PointerMotionMask | FocusChangeMask |
                           StructureNotifyMask | ExposureMask;
@@ -309,6 +422,9 @@ Window createFullScreen(Display* display) {
   // The root window's ConfigureNotify tells of a change of the screen's size.
   XSelectInput(display, RootWindow(display, screen), StructureNotifyMask);
   nameWindow(display, window, FULL_SCREEN_TITLE);
+  if (managed) {
+    describeManagedFullScreen(display, window, DisplayWidth(display, screen), DisplayHeight(display, screen));
+  }
   return window;
 }
 
@@ -427,7 +543,9 @@ bool x11Create(SaverWindow& w, unsigned long parent, int width, int height) {
   Display* display = displayOf(w);
   switch (w.role) {
     case WindowRole::FullScreen:
-      w.window = createFullScreen(display);
+      fullScreen = FullScreenState{};
+      fullScreen.managed = onXwayland(display);
+      w.window = createFullScreen(display, fullScreen.managed);
       w.invisibleCursor = makeInvisibleCursor(display, w.window);
       return true;
     case WindowRole::Preview:
@@ -458,6 +576,7 @@ void x11Show(SaverWindow& w) {
     XMapWindow(displayOf(w), w.window);
   }
   waitForMap(displayOf(w), w.window);
+  if (fullScreen.managed) askForFullScreen(displayOf(w), w.window);
   if (w.role == WindowRole::FullScreen && !grabInput(w)) {
     std::fprintf(stderr, "starbloom: cannot grab the keyboard and pointer; running without\n");
   }
@@ -506,12 +625,13 @@ WindowGeometry x11Describe(SaverWindow& w) {
 }
 
 // The parts of the screen's monitors that the window covers, in its own
-// coordinates (all of them for a full-screen window), or for a hosted
-// window the window itself, one monitor's by design.
+// coordinates (all of them for an override-redirect full-screen window;
+// those where the compositor put a managed one), or for a hosted window the
+// window itself, one monitor's by design.
 OutputLayout x11Layout(SaverWindow& w) {
   XWindowAttributes attributes{};
   XGetWindowAttributes(displayOf(w), w.window, &attributes);
-  const ScreenRect rect = w.role == WindowRole::FullScreen
+  const ScreenRect rect = w.role == WindowRole::FullScreen && !fullScreen.managed
                               ? ScreenRect{0, 0, attributes.width, attributes.height}
                               : windowRectangle(displayOf(w), w.window);
   OutputLayout layout;
@@ -541,6 +661,7 @@ OutputLayout x11Layout(SaverWindow& w) {
 void x11PrepareGl(SaverWindow&) { renderContext.surface.binding = SurfaceBinding::Window; }
 
 bool x11Pointer(SaverWindow& w, int& x, int& y) {
+  if (fullScreen.managed && !fullScreen.pointerKnown) return false; // Xwayland's would be stale
   Window root = 0, child = 0;
   int windowX = 0, windowY = 0;
   unsigned mask = 0;
