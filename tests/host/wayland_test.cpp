@@ -1,5 +1,5 @@
-// End-to-end tests of the saver on Wayland, on a private headless sway
-// (sway_test_server.h).
+// End-to-end tests of the saver on Wayland, on a private headless sway or
+// weston (sway_test_server.h).
 #include "host/sway_test_server.h"
 
 #include <algorithm>
