@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "host/xscreensaver_programs.h"
+#include "install/xscreensaver_programs.h"
 #include "support/check.h"
 #include "support/xscreensaver_model.h"
 

@@ -12,7 +12,7 @@
 #include "host/headless.h"
 #include "host/saver_modes.h"
 #include "host/setting_overrides.h"
-#include "host/xscreensaver_setup.h"
+#include "install/xscreensaver_setup.h"
 
 namespace starbloom {
 

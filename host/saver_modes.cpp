@@ -19,6 +19,7 @@
 #include "host/saver_loop.h"
 #include "host/setting_overrides.h"
 #include "host/window_system.h"
+#include "host/x11/x11_services.h"
 #include "settings/config_dialog.h"
 #include "report/quoted_text.h"
 

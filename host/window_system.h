@@ -5,7 +5,8 @@
 // window_system_wayland.cpp); window_system.cpp picks by the platform.
 // Events come back already translated into the saver's messages, posted to
 // the window's queue or handed to its procedures. Previews and hosted mode
-// exist only on X11; their requests on Wayland do nothing.
+// exist only on X11; their requests on Wayland do nothing. The X11 services
+// that only the modes use are host/x11/x11_services.h's.
 #include "host/monitor_layout.h"
 #include "host/saver_window.h"
 
@@ -85,18 +86,5 @@ void clearWindow(SaverWindow& w);
 void loadPreviewPicture(SaverWindow& w);
 void showPreviewPicture(SaverWindow& w);
 void freePreviewPicture(SaverWindow& w);
-
-// X11 services of the modes that have no Wayland form: a Display* is passed
-// as void*.
-void* openX11Display(); // with the one-line message when there is none
-void closeX11Display(void* display);
-bool x11WindowExists(void* display, unsigned long window);
-// The owner of a configuration dialog: requested when that window exists,
-// else the foreground window (the window manager's _NET_ACTIVE_WINDOW, else
-// the input focus), else 0 for none. The root window, the desktop itself,
-// owns nothing.
-unsigned long configDialogOwner(void* display, unsigned long requested);
-// The monitors of the display's default screen, in screen coordinates.
-MonitorLayout queryMonitors(void* display);
 
 } // namespace starbloom

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "host/platform_choice.h"
-#include "host/wayland_input.h"
-#include "host/xkb_keymap.h"
+#include "host/wayland/wayland_input.h"
+#include "host/wayland/xkb_keymap.h"
 
 namespace starbloom {
 namespace {

@@ -13,8 +13,8 @@
 #include <filesystem>
 #include <string>
 
-#include "host/xscreensaver_programs.h"
-#include "host/xscreensaver_setup.h"
+#include "install/xscreensaver_programs.h"
+#include "install/xscreensaver_setup.h"
 #include "settings/temp_folder.h"
 
 namespace starbloom {

@@ -6,13 +6,13 @@
 // default list with Starbloom added: XScreenSaver reads the file's list
 // instead of its defaults, so a file with Starbloom alone would hide every
 // other saver. Every refusal names the file and the reason in one line.
-#include "host/xscreensaver_setup.h"
+#include "install/xscreensaver_setup.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 
-#include "host/xscreensaver_programs.h"
+#include "install/xscreensaver_programs.h"
 #include "settings/file_replace.h"
 #include "settings/settings_store.h"
 

@@ -32,7 +32,7 @@
 #include "frame/platform_time.h"
 #include "frame/program_objects.h"
 #include "host/saver_loop.h"
-#include "host/wayland_client.h"
+#include "host/wayland/wayland_client.h"
 #include "host/window_system_binding.h"
 #include "report/quoted_text.h"
 

@@ -45,6 +45,7 @@
 #include "frame/program_objects.h"
 #include "host/saver_loop.h"
 #include "host/window_system_binding.h"
+#include "host/x11/x11_services.h"
 #include "resources/resource_data.h"
 #include "report/quoted_text.h"
 

@@ -11,7 +11,7 @@
 #include "frame/gl_surface.h"
 #include "host/monitor_layout.h"
 #include "host/saver_window.h"
-#include "host/wayland_input.h"
+#include "host/wayland/wayland_input.h"
 #include "xdg-decoration-client-protocol.h"
 #include "xdg-shell-client-protocol.h"
 

@@ -8,7 +8,7 @@
 // modifier maps) is skipped. The text is untrusted: every scan is bounded
 // by its length, and anything that does not parse just matches nothing.
 // Cost: a few linear scans of the keymap, once per keymap.
-#include "host/xkb_keymap.h"
+#include "host/wayland/xkb_keymap.h"
 
 #include <cstring>
 

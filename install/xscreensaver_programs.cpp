@@ -25,7 +25,7 @@
 // blanks (an escaped return, say), which XScreenSaver lists as a program
 // without a command and which is no entry here. None occurs in a file it
 // wrote.
-#include "host/xscreensaver_programs.h"
+#include "install/xscreensaver_programs.h"
 
 #include <cstring>
 

@@ -13,8 +13,8 @@
 #include "frame/cursor.h"
 #include "frame/platform_time.h"
 #include "host/saver_loop.h"
-#include "host/wayland_client.h"
-#include "host/xkb_keymap.h"
+#include "host/wayland/wayland_client.h"
+#include "host/wayland/xkb_keymap.h"
 
 namespace starbloom {
 

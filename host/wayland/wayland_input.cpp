@@ -6,7 +6,7 @@
 // the first position on a surface becomes the reference, so entering a
 // surface (the saver's own appearing under the pointer) never dismisses.
 // Releases, other buttons and the wheel are not input to the rules.
-#include "host/wayland_input.h"
+#include "host/wayland/wayland_input.h"
 
 namespace starbloom {
 
