@@ -100,6 +100,14 @@ void updateAndDraw(float dt) {
   drawParticles(particleStore, frameDriver.camera, renderContext.textureTarget());
 }
 
+bool useFirstViewport() {
+  if (frameDriver.viewportCount == 0) return false;
+  const Viewport& first = frameDriver.viewports[0];
+  if (!renderContext.surface.useTarget(first.target)) return false;
+  glViewport(first.x, first.y, first.width, first.height);
+  return true;
+}
+
 bool runFrame() {
   FrameDriverState& s = frameDriver;
   s.frameStart = tickCount();

@@ -49,6 +49,10 @@ extern NativeWindow windowDC;
 void startUp(NativeWindow window, int drawWidth, int drawHeight, int colourBits);
 // One complete frame; returns true.
 bool runFrame();
+// Makes the first viewport's target current with that viewport set, once
+// the window has laid the viewports out; false when that target cannot be
+// drawn on now (or there is none).
+bool useFirstViewport();
 
 // The frame's update and draw step, under the camera's view: the particle
 // update (frame time dt), the light follow, the light table applied to

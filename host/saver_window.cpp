@@ -18,8 +18,6 @@
 // window system goes through window_system.h.
 #include "host/saver_window.h"
 
-#include <GL/gl.h>
-
 #include "frame/cursor.h"
 #include "frame/platform_time.h"
 #include "frame/program_objects.h"
@@ -76,8 +74,7 @@ int onCreate(SaverWindow& w) {
   layOutViewports(w);
   prepareGlSurface(w);
   startUp(w.window, w.drawWidth, w.drawHeight, w.colourBits);
-  const Viewport& first = frameDriver.viewports[0];
-  glViewport(first.x, first.y, first.width, first.height);
+  useFirstViewport();
   return 1;
 }
 
@@ -125,11 +122,7 @@ void followWindowSize(SaverWindow& w) {
   layOutViewports(w);
   renderContext.width = w.drawWidth;
   renderContext.height = w.drawHeight;
-  if (frameDriver.viewportCount == 0) return;
-  const Viewport& first = frameDriver.viewports[0];
-  if (renderContext.surface.useTarget(first.target)) {
-    glViewport(first.x, first.y, first.width, first.height);
-  }
+  useFirstViewport();
 }
 
 int saverWindowProc(SaverWindow& w, const SaverEvent& event) {
