@@ -85,6 +85,15 @@ void GlSurface::resizeTarget(int slot, int w, int h) {
   }
 }
 
+void GlSurface::applyPlan(const SurfacePlan& plan) {
+  binding = plan.binding;
+  hostDisplay = plan.hostDisplay;
+  for (int i = 0; i < plan.drawableCount; ++i) {
+    const SurfacePlan::Drawable& d = plan.drawables[i];
+    addTarget(d.slot, d.nativeWindow, d.width, d.height);
+  }
+}
+
 bool GlSurface::useTarget(int slot) {
   if (binding != SurfaceBinding::Wayland) return slot == 0;
   return slot >= 0 && slot < MAX_SURFACE_TARGETS && waylandTargetUse(*this, slot);

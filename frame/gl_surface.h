@@ -31,6 +31,22 @@ struct SurfaceTarget {
   bool swapIntervalSet = false;  // presenting never waits for the compositor
 };
 
+// What the window system hands the GL surface before it is made: the
+// binding, the host's connection (Wayland: wl_display*) and the drawables
+// it has now, each with its slot.
+struct SurfacePlan {
+  struct Drawable {
+    int slot = 0;
+    void* nativeWindow = nullptr; // wl_surface*
+    int width = 0;                // buffer pixels
+    int height = 0;
+  };
+  SurfaceBinding binding = SurfaceBinding::Window;
+  void* hostDisplay = nullptr;
+  Drawable drawables[MAX_SURFACE_TARGETS];
+  int drawableCount = 0;
+};
+
 struct GlSurface {
   SurfaceBinding binding = SurfaceBinding::Window;
   NativeWindow window = 0;        // the saver window; not owned
@@ -61,6 +77,8 @@ struct GlSurface {
   // way; false when no context was made current. Drawing goes on either
   // way (without a context it has no effect), so callers need not look.
   bool create(NativeWindow parent, int w, int h, int bits);
+  // Takes the window system's plan (binding, connection, drawables).
+  void applyPlan(const SurfacePlan& plan);
   void release();
   void clearBuffers();
   void present();

@@ -16,6 +16,7 @@ enum class InputEvent : std::uint8_t {
   RightButtonDown,
   MiddleButtonDown,
   MouseMove,     // at (x, y) in screen coordinates
+  PointerAt,     // the pointer's position became known, at (x, y): the move rule's reference
   Deactivated,   // the application lost the input focus
 };
 
@@ -32,7 +33,7 @@ struct HostState {
 // Applies the rules to one input event; true when it asks for a close
 // request. Child mode, closing and an open prompt ignore everything; a mouse
 // move within the threshold keeps the old reference, one beyond it moves the
-// reference too.
+// reference too; PointerAt sets the reference and asks nothing.
 bool inputAsksToClose(HostState& state, InputEvent event, int x = 0, int y = 0);
 
 // Whether the saver may close now (a close request arrived). Without a

@@ -1,7 +1,10 @@
 // The message loop of the saver window, on any window system. Each pass
 // takes the first thing there is: an ending signal (SIGTERM, SIGINT,
-// SIGHUP), a posted message, the window system's events (already turned
-// into the saver's messages), the 50 ms timer when due, a hosted window
+// SIGHUP), a posted message, the window system's events (records that the
+// bindings hand back and the loop applies: input through the dismissal
+// rules, of which the try-out window takes only its close keys, Esc and q;
+// drawables that come and go; sizes that change), the 50 ms timer when
+// due, a hosted window
 // that vanished, and otherwise a paint, since the window is never
 // validated. A Wayland window whose compositor wants no frame yet is not
 // painted; the loop sleeps in the window system until an event or the
@@ -24,6 +27,7 @@
 
 #include "frame/cursor.h"
 #include "frame/platform_time.h"
+#include "frame/program_objects.h"
 #include "host/window_system.h"
 
 namespace starbloom {
@@ -75,6 +79,42 @@ int hostWindowProc(SaverWindow& w, const SaverEvent& event) {
   }
 }
 
+// One window event, through the window procedure and the dismissal rules.
+// The try-out window takes no input but its close keys, Esc and q.
+void applyWindowEvent(SaverWindow& w, const WindowEvent& e) {
+  switch (e.kind) {
+    case WindowEventKind::Input:
+      if (w.role != WindowRole::TryOut) {
+        dispatchInput(w, e.input, e.x, e.y);
+      } else if (e.closeKey && e.input == InputEvent::KeyDown) {
+        postMessage(w, SaverMessage::Close);
+      }
+      return;
+    case WindowEventKind::Close:
+      postMessage(w, SaverMessage::Close);
+      return;
+    case WindowEventKind::Destroyed:
+      w.window = 0; // gone: nothing more is drawn into it
+      dispatchMessage(w, SaverMessage::Destroy);
+      return;
+    case WindowEventKind::Resized:
+      followWindowSize(w);
+      return;
+    case WindowEventKind::TargetAdded:
+      renderContext.surface.addTarget(e.target, e.nativeWindow, e.width, e.height);
+      followWindowSize(w);
+      return;
+    case WindowEventKind::TargetRemoved:
+      renderContext.surface.removeTarget(e.target);
+      followWindowSize(w);
+      return;
+  }
+}
+
+void applyWindowEvents(SaverWindow& w, const WindowEvents& batch) {
+  for (int i = 0; i < batch.count; ++i) applyWindowEvent(w, batch.events[i]);
+}
+
 // Milliseconds until the timer is due, at most one period.
 int untilTimer(const SaverWindow& w) {
   if (!w.timerRunning) return TIMER_PERIOD_MS;
@@ -83,6 +123,7 @@ int untilTimer(const SaverWindow& w) {
 }
 
 int messageLoop(SaverWindow& w) {
+  WindowEvents batch; // what the window system handed over this pass
   while (!w.quit) {
     if (pendingSignal != 0) {
       const int signal = pendingSignal;
@@ -113,7 +154,11 @@ int messageLoop(SaverWindow& w) {
       postMessage(w, SaverMessage::Quit, 0);
       continue;
     }
-    if (takeEvents(w)) continue;
+    batch.count = 0;
+    if (takeEvents(w, batch)) {
+      applyWindowEvents(w, batch);
+      continue;
+    }
     if (w.timerRunning && untilTimer(w) == 0) {
       w.nextTimer = tickCount() + TIMER_PERIOD_MS;
       dispatchMessage(w, SaverMessage::Timer);
@@ -124,7 +169,8 @@ int messageLoop(SaverWindow& w) {
       continue;
     }
     if (!readyToPaint(w)) {
-      waitForEvents(w, untilTimer(w));
+      waitForEvents(w, untilTimer(w), batch);
+      applyWindowEvents(w, batch);
       continue;
     }
     dispatchMessage(w, SaverMessage::Paint);

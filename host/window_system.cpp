@@ -4,6 +4,7 @@
 // position, a cursor of the window's own) is X11's alone.
 #include "host/window_system.h"
 
+#include "frame/program_objects.h"
 #include "host/window_system_binding.h"
 
 namespace starbloom {
@@ -28,17 +29,41 @@ void showSaverWindow(SaverWindow& w) {
   if (!onWayland(w)) x11Show(w); // a Wayland window shows itself once configured
 }
 
-void destroySaverWindow(SaverWindow& w) { onWayland(w) ? waylandDestroy(w) : x11Destroy(w); }
-
-void releaseSaverWindow(SaverWindow& w) { onWayland(w) ? waylandDestroy(w) : x11Release(w); }
-
-bool takeEvents(SaverWindow& w) { return onWayland(w) ? waylandTakeEvents(w) : x11TakeEvents(w); }
-
-void waitForEvents(SaverWindow& w, int ms) {
-  if (onWayland(w)) waylandWait(w, ms); // an X11 window always has something to paint
+// The GL surface goes before the drawables it draws on: every one of a
+// Wayland window's, and an X11 window the saver made.
+void destroySaverWindow(SaverWindow& w) {
+  if (onWayland(w)) {
+    renderContext.surface.release();
+    waylandDestroy(w);
+    return;
+  }
+  if (w.window == 0 || w.role == WindowRole::Hosted) return;
+  renderContext.surface.release();
+  x11Destroy(w);
 }
 
-bool readyToPaint(SaverWindow& w) { return !onWayland(w) || waylandReadyToPaint(w); }
+void releaseSaverWindow(SaverWindow& w) {
+  renderContext.surface.release();
+  onWayland(w) ? waylandDestroy(w) : x11Release(w);
+}
+
+bool takeEvents(SaverWindow& w, WindowEvents& batch) {
+  return onWayland(w) ? waylandTakeEvents(w, batch) : x11TakeEvents(w, batch);
+}
+
+void waitForEvents(SaverWindow& w, int ms, WindowEvents& batch) {
+  if (onWayland(w)) waylandWait(w, ms, batch); // an X11 window always has something to paint
+}
+
+// On Wayland, a drawable whose compositor has asked for a frame.
+bool readyToPaint(SaverWindow& w) {
+  if (!onWayland(w)) return true;
+  const OutputLayout layout = waylandLayout(w);
+  for (int i = 0; i < layout.count; ++i) {
+    if (renderContext.surface.targetReady(layout.areas[i].target)) return true;
+  }
+  return false;
+}
 
 bool windowVanished(SaverWindow& w) { return !onWayland(w) && x11Vanished(w); }
 
@@ -46,7 +71,9 @@ WindowGeometry describeWindow(SaverWindow& w) { return onWayland(w) ? waylandDes
 
 OutputLayout outputLayout(SaverWindow& w) { return onWayland(w) ? waylandLayout(w) : x11Layout(w); }
 
-void prepareGlSurface(SaverWindow& w) { onWayland(w) ? waylandPrepareGl(w) : x11PrepareGl(w); }
+void prepareGlSurface(SaverWindow& w) {
+  renderContext.surface.applyPlan(onWayland(w) ? waylandPrepareGl(w) : x11PrepareGl(w));
+}
 
 bool pointerPosition(SaverWindow& w, int& x, int& y) { return !onWayland(w) && x11Pointer(w, x, y); }
 

@@ -3,10 +3,15 @@
 // run (SaverWindow::platform). Plain functions over the saver window, each
 // with one implementation per platform (window_system_x11.cpp,
 // window_system_wayland.cpp); window_system.cpp picks by the platform.
-// Events come back already translated into the saver's messages, posted to
-// the window's queue or handed to its procedures. Previews and hosted mode
+// The seam runs one way: the bindings hand their events back as plain
+// records (WindowEvent), which the loop applies through the window
+// procedure and the dismissal rules, and they touch nothing of the frame
+// side (prepareGlSurface's plan is applied by the host). Previews and hosted mode
 // exist only on X11; their requests on Wayland do nothing. The X11 services
 // that only the modes use are host/x11/x11_services.h's.
+#include <cstdint>
+
+#include "host/dismissal.h"
 #include "host/monitor_layout.h"
 #include "host/saver_window.h"
 
@@ -25,6 +30,41 @@ struct OutputLayout {
   OutputArea areas[MAX_MONITORS];
   int count = 0;
 };
+
+// What a binding hands back to the loop.
+enum class WindowEventKind : std::uint8_t {
+  Input,         // input (x, y: screen pixels on X11, surface pixels on Wayland)
+  Close,         // the window system asks the window to close
+  Destroyed,     // the window is gone
+  Resized,       // the window, the screen or an output changed: lay the drawing out again
+  TargetAdded,   // a drawable for the GL surface's slot target (nativeWindow, width x height)
+  TargetRemoved, // the drawable of slot target goes
+};
+
+struct WindowEvent {
+  WindowEventKind kind = WindowEventKind::Input;
+  InputEvent input = InputEvent::KeyDown;
+  int x = 0;
+  int y = 0;
+  bool closeKey = false;        // a KeyDown of Esc or q, the keys that close the try-out window
+  int target = 0;               // TargetAdded, TargetRemoved
+  void* nativeWindow = nullptr; // TargetAdded: the wl_surface
+  int width = 0;                // TargetAdded: pixels
+  int height = 0;
+};
+
+constexpr int WINDOW_EVENT_CAPACITY = 256;
+
+// A batch of events; a full batch drops what comes after (a binding is read
+// every pass of the loop, so only a flood of pointer motions could fill it).
+struct WindowEvents {
+  WindowEvent events[WINDOW_EVENT_CAPACITY];
+  int count = 0;
+};
+
+inline void addWindowEvent(WindowEvents& batch, const WindowEvent& event) {
+  if (batch.count < WINDOW_EVENT_CAPACITY) batch.events[batch.count++] = event;
+}
 
 // The screen and the window at creation: what the mode decision compares.
 struct WindowGeometry {
@@ -56,11 +96,12 @@ void destroySaverWindow(SaverWindow& w);
 // Ungrabs, destroys what is left and waits until the display has done so.
 void releaseSaverWindow(SaverWindow& w);
 
-// Posts the messages of the events that have arrived; true when there were
-// any. A display that went away ends the process with one line, status 1.
-bool takeEvents(SaverWindow& w);
-// Waits for events up to ms milliseconds (a window with nothing to draw).
-void waitForEvents(SaverWindow& w, int ms);
+// The events that have arrived, into batch; true when there were any. A
+// display that went away ends the process with one line, status 1.
+bool takeEvents(SaverWindow& w, WindowEvents& batch);
+// Waits for events up to ms milliseconds (a window with nothing to draw),
+// into batch.
+void waitForEvents(SaverWindow& w, int ms, WindowEvents& batch);
 // Whether a paint would draw anything now: on Wayland, a surface whose
 // compositor asked for a frame.
 bool readyToPaint(SaverWindow& w);
@@ -70,8 +111,8 @@ bool windowVanished(SaverWindow& w);
 WindowGeometry describeWindow(SaverWindow& w);
 // The monitors the window covers, per drawing target, at its present size.
 OutputLayout outputLayout(SaverWindow& w);
-// Chooses the GL surface's binding and hands it the drawables, before
-// the context is made.
+// Chooses the GL surface's binding and hands it the drawables (the
+// binding's SurfacePlan), before the context is made.
 void prepareGlSurface(SaverWindow& w);
 // The pointer's screen position, when the window system tells it.
 bool pointerPosition(SaverWindow& w, int& x, int& y);

@@ -1,7 +1,10 @@
 #pragma once
-// The two bindings of the window system, one .cpp each; window_system.cpp
-// picks one by the saver window's platform. Only window_system.cpp calls
-// these.
+// The two bindings of the window system, one .cpp each in its own folder;
+// window_system.cpp picks one by the saver window's platform. Only
+// window_system.cpp calls these. A binding touches nothing of the frame
+// side: the GL surface is released by the caller before a binding's
+// destroy and release, and its plan applied by the caller.
+#include "frame/gl_surface.h"
 #include "host/window_system.h"
 
 namespace starbloom {
@@ -13,11 +16,11 @@ bool x11Create(SaverWindow& w, unsigned long parent, int width, int height);
 void x11Show(SaverWindow& w);
 void x11Destroy(SaverWindow& w);
 void x11Release(SaverWindow& w);
-bool x11TakeEvents(SaverWindow& w);
+bool x11TakeEvents(SaverWindow& w, WindowEvents& batch);
 bool x11Vanished(SaverWindow& w);
 WindowGeometry x11Describe(SaverWindow& w);
 OutputLayout x11Layout(SaverWindow& w);
-void x11PrepareGl(SaverWindow& w);
+SurfacePlan x11PrepareGl(SaverWindow& w);
 bool x11Pointer(SaverWindow& w, int& x, int& y);
 void x11ApplyCursor(SaverWindow& w);
 void x11Clear(SaverWindow& w);
@@ -30,11 +33,10 @@ void waylandClose(SaverWindow& w);
 bool waylandSaverRuns(SaverWindow& w);
 bool waylandCreate(SaverWindow& w, int width, int height);
 void waylandDestroy(SaverWindow& w);
-bool waylandTakeEvents(SaverWindow& w);
-void waylandWait(SaverWindow& w, int ms);
-bool waylandReadyToPaint(SaverWindow& w);
+bool waylandTakeEvents(SaverWindow& w, WindowEvents& batch);
+void waylandWait(SaverWindow& w, int ms, WindowEvents& batch);
 WindowGeometry waylandDescribe(SaverWindow& w);
 OutputLayout waylandLayout(SaverWindow& w);
-void waylandPrepareGl(SaverWindow& w);
+SurfacePlan waylandPrepareGl(SaverWindow& w);
 
 } // namespace starbloom

@@ -11,6 +11,7 @@
 #include "frame/gl_surface.h"
 #include "host/monitor_layout.h"
 #include "host/saver_window.h"
+#include "host/window_system.h"
 #include "host/wayland/wayland_input.h"
 #include "xdg-decoration-client-protocol.h"
 #include "xdg-shell-client-protocol.h"
@@ -50,6 +51,7 @@ struct WaylandView {
   int scale = 1;                   // buffer scale in use
   bool configured = false;         // a configure has been acknowledged with a size
   bool saidSizeless = false;       // told once that it has no size
+  bool dropping = false;           // gone from the saver; destroyed once the loop has let go of it
 };
 
 struct WaylandClient {
@@ -77,7 +79,11 @@ struct WaylandClient {
   int tryOutHeight = 0;
   bool running = false;           // made: new outputs get a toplevel of their own
   bool glReady = false;           // the GL surface is made: configured views become its targets
+  WindowEvents pending;           // the events of the last dispatch, for the loop
 };
+
+// Hands an event to the loop with the next batch.
+inline void emit(WaylandClient& c, const WindowEvent& event) { addWindowEvent(c.pending, event); }
 
 // Listens to the seat's pointer and keyboard as they come and go.
 void listenToSeat(WaylandClient& c, wl_seat* seat);

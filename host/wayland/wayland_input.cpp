@@ -10,12 +10,11 @@
 
 namespace starbloom {
 
-bool seatInput(const SeatEvent& event, SeatState& seat, HostState& host, InputEvent& input) {
+bool seatInput(const SeatEvent& event, SeatState& seat, InputEvent& input) {
   switch (event.kind) {
     case SeatEventKind::PointerEnter:
-      host.lastCursorX = event.x;
-      host.lastCursorY = event.y;
-      return false;
+      input = InputEvent::PointerAt;
+      return true;
     case SeatEventKind::PointerMotion:
       input = InputEvent::MouseMove;
       return true;

@@ -36,10 +36,9 @@ constexpr std::uint32_t BUTTON_RIGHT = 0x111;
 constexpr std::uint32_t BUTTON_MIDDLE = 0x112;
 
 // The saver's input event for one seat event, if it has one. A pointer's
-// entry sets the reference of the mouse-move rule in host to its position
-// and is no input itself; key and button releases, other buttons and the
-// wheel are none; leaving the keyboard focus is the application losing it,
-// once it had it.
-bool seatInput(const SeatEvent& event, SeatState& seat, HostState& host, InputEvent& input);
+// entry is PointerAt, the reference of the mouse-move rule; key and button
+// releases, other buttons and the wheel are none; leaving the keyboard
+// focus is the application losing it, once it had it.
+bool seatInput(const SeatEvent& event, SeatState& seat, InputEvent& input);
 
 } // namespace starbloom

@@ -4,15 +4,15 @@
 // below zero in full screen). Keyboard focus that moves between the saver's
 // own surfaces (a second output's toplevel appearing takes it) is not the
 // application losing it: a leave counts only when no saver surface has the
-// focus again within FOCUS_GRACE_MS. The try-out window ends on Esc or q,
-// looked up in each keymap the compositor sends, so that a virtual
-// keyboard's keymap (wtype's) works as well as a real one.
+// focus again within FOCUS_GRACE_MS. Esc and q, the try-out window's close
+// keys, are looked up in each keymap the compositor sends, so that a
+// virtual keyboard's keymap (wtype's) works as well as a real one. The
+// input goes to the loop as window events.
 #include <sys/mman.h>
 #include <unistd.h>
 
 #include "frame/cursor.h"
 #include "frame/platform_time.h"
-#include "host/saver_loop.h"
 #include "host/wayland/wayland_client.h"
 #include "host/wayland/xkb_keymap.h"
 
@@ -22,11 +22,15 @@ namespace {
 
 constexpr std::uint32_t FOCUS_GRACE_MS = 100;
 
-void feedSeat(WaylandClient& c, const SeatEvent& event) {
-  SaverWindow& w = *c.window;
-  if (w.role != WindowRole::FullScreen) return;
-  InputEvent input = InputEvent::KeyDown;
-  if (seatInput(event, c.seatState, w.host, input)) dispatchInput(w, input, event.x, event.y);
+// The saver's input of a seat event, handed to the loop; closeKey marks
+// the try-out window's Esc and q.
+void feedSeat(WaylandClient& c, const SeatEvent& event, bool closeKey = false) {
+  WindowEvent input;
+  if (!seatInput(event, c.seatState, input.input)) return;
+  input.x = event.x;
+  input.y = event.y;
+  input.closeKey = closeKey;
+  emit(c, input);
 }
 
 void onPointerEnter(void* data, wl_pointer* pointer, std::uint32_t serial, wl_surface*, wl_fixed_t x,
@@ -96,14 +100,9 @@ void onKeyboardLeave(void* data, wl_keyboard*, std::uint32_t, wl_surface*) {
 void onKey(void* data, wl_keyboard*, std::uint32_t, std::uint32_t, std::uint32_t key, std::uint32_t state) {
   WaylandClient& c = *static_cast<WaylandClient*>(data);
   const bool pressed = state == WL_KEYBOARD_KEY_STATE_PRESSED;
-  if (c.window->role == WindowRole::TryOut) {
-    const int code = static_cast<int>(key);
-    if (pressed && code >= 0 && (code == c.escapeKey || code == c.lowerQKey || code == c.upperQKey)) {
-      postMessage(*c.window, SaverMessage::Close);
-    }
-    return;
-  }
-  feedSeat(c, SeatEvent{SeatEventKind::Key, 0, 0, key, pressed});
+  const int code = static_cast<int>(key);
+  const bool closeKey = code >= 0 && (code == c.escapeKey || code == c.lowerQKey || code == c.upperQKey);
+  feedSeat(c, SeatEvent{SeatEventKind::Key, 0, 0, key, pressed}, closeKey);
 }
 
 void onModifiers(void*, wl_keyboard*, std::uint32_t, std::uint32_t, std::uint32_t, std::uint32_t,

@@ -30,8 +30,6 @@
 #include <wayland-client.h>
 
 #include "frame/platform_time.h"
-#include "frame/program_objects.h"
-#include "host/saver_loop.h"
 #include "host/wayland/wayland_client.h"
 #include "host/window_system_binding.h"
 #include "report/quoted_text.h"
@@ -112,8 +110,13 @@ void applyConfigure(WaylandView& v) {
   v.configured = true;
   if (first || changed) markOpaque(c, v);
   if (!c.glReady) return;
-  if (first) renderContext.surface.addTarget(slotOf(v), v.surface, width * scale, height * scale);
-  if (first || changed) followWindowSize(*c.window);
+  WindowEvent event;
+  event.kind = first ? WindowEventKind::TargetAdded : WindowEventKind::Resized;
+  event.target = slotOf(v);
+  event.nativeWindow = v.surface;
+  event.width = width * scale;
+  event.height = height * scale;
+  if (first || changed) emit(c, event);
 }
 
 void onShellSurfaceConfigure(void* data, xdg_surface* surface, std::uint32_t serial) {
@@ -130,7 +133,9 @@ void onToplevelConfigure(void* data, xdg_toplevel*, std::int32_t width, std::int
 }
 
 void onToplevelClose(void* data, xdg_toplevel*) {
-  postMessage(*static_cast<WaylandView*>(data)->client->window, SaverMessage::Close);
+  WindowEvent close;
+  close.kind = WindowEventKind::Close;
+  emit(*static_cast<WaylandView*>(data)->client, close);
 }
 
 void onToplevelBounds(void*, xdg_toplevel*, std::int32_t, std::int32_t) {}
@@ -160,7 +165,9 @@ void onFrameConfigure(libdecor_frame* frame, libdecor_configuration* configurati
 }
 
 void onFrameClose(libdecor_frame*, void* data) {
-  postMessage(*static_cast<WaylandView*>(data)->client->window, SaverMessage::Close);
+  WindowEvent close;
+  close.kind = WindowEventKind::Close;
+  emit(*static_cast<WaylandView*>(data)->client, close);
 }
 
 void onFrameCommit(libdecor_frame*, void* data) { wl_surface_commit(static_cast<WaylandView*>(data)->surface); }
@@ -236,17 +243,41 @@ bool makeView(WaylandClient& c, int output) {
   return true;
 }
 
-void dropView(WaylandClient& c, int slot) {
+void destroyView(WaylandClient& c, int slot) {
   WaylandView& v = c.views[slot];
   if (v.client == nullptr) return;
-  if (c.glReady) renderContext.surface.removeTarget(slot);
-  if (v.output >= 0) c.outputs[v.output].view = -1;
+  if (v.output >= 0 && c.outputs[v.output].view == slot) c.outputs[v.output].view = -1;
   if (v.frame != nullptr) libdecor_frame_unref(v.frame);
   if (v.decoration != nullptr) zxdg_toplevel_decoration_v1_destroy(v.decoration);
   if (v.toplevel != nullptr) xdg_toplevel_destroy(v.toplevel);
   if (v.shellSurface != nullptr) xdg_surface_destroy(v.shellSurface);
   wl_surface_destroy(v.surface);
   v = WaylandView{};
+}
+
+// A view the saver no longer shows. While the GL surface draws on it, the
+// loop first lets go of its drawable (TargetRemoved), and the view is
+// destroyed at the next dispatch (finishDrops).
+void dropView(WaylandClient& c, int slot) {
+  WaylandView& v = c.views[slot];
+  if (v.client == nullptr || v.dropping) return;
+  if (!c.glReady) {
+    destroyView(c, slot);
+    return;
+  }
+  if (v.output >= 0) c.outputs[v.output].view = -1;
+  v.output = -1;
+  v.dropping = true;
+  WindowEvent removed;
+  removed.kind = WindowEventKind::TargetRemoved;
+  removed.target = slot;
+  emit(c, removed);
+}
+
+void finishDrops(WaylandClient& c) {
+  for (int slot = 0; slot < MAX_VIEWS; ++slot) {
+    if (c.views[slot].dropping) destroyView(c, slot);
+  }
 }
 
 // --- outputs ------------------------------------------------------------
@@ -326,10 +357,7 @@ void onGlobalRemove(void* data, wl_registry*, std::uint32_t name) {
   WaylandClient& c = *static_cast<WaylandClient*>(data);
   for (WaylandOutput& o : c.outputs) {
     if (o.name != name) continue;
-    if (o.view >= 0) {
-      dropView(c, o.view);
-      if (c.glReady) followWindowSize(*c.window);
-    }
+    if (o.view >= 0) dropView(c, o.view);
     wl_output_destroy(o.output);
     o = WaylandOutput{};
   }
@@ -365,7 +393,7 @@ bool pump(WaylandClient& c, int timeoutMs) {
 }
 
 void releaseClient(WaylandClient* c) {
-  for (int slot = 0; slot < MAX_VIEWS; ++slot) dropView(*c, slot);
+  for (int slot = 0; slot < MAX_VIEWS; ++slot) destroyView(*c, slot);
   for (WaylandOutput& o : c->outputs) {
     if (o.output != nullptr) wl_output_destroy(o.output);
   }
@@ -474,41 +502,39 @@ bool waylandCreate(SaverWindow& w, int width, int height) {
 void waylandDestroy(SaverWindow& w) {
   if (w.display == nullptr) return;
   WaylandClient& c = clientOf(w);
-  if (c.glReady) renderContext.surface.release();
-  c.glReady = false;
-  for (int slot = 0; slot < MAX_VIEWS; ++slot) dropView(c, slot);
+  c.glReady = false; // the caller has released the GL surface
+  for (int slot = 0; slot < MAX_VIEWS; ++slot) destroyView(c, slot);
   c.running = false;
   w.window = 0;
   wl_display_flush(c.display);
 }
 
-bool waylandTakeEvents(SaverWindow& w) {
-  WaylandClient& c = clientOf(w);
-  const bool handled = pump(c, 0);
+namespace {
+
+// Dispatches for up to ms and hands the events over, with any that came
+// while the window was made; the views dropped in the last batch go first,
+// since the loop has applied it.
+bool dispatchInto(WaylandClient& c, int ms, WindowEvents& batch) {
+  finishDrops(c);
+  const bool handled = pump(c, ms);
   settleFocus(c);
+  for (int i = 0; i < c.pending.count; ++i) addWindowEvent(batch, c.pending.events[i]);
+  c.pending.count = 0;
   return handled;
 }
 
-void waylandWait(SaverWindow& w, int ms) {
-  WaylandClient& c = clientOf(w);
-  pump(c, ms);
-  settleFocus(c);
-}
+} // namespace
 
-bool waylandReadyToPaint(SaverWindow& w) {
-  const WaylandClient& c = clientOf(w);
-  for (int slot = 0; slot < MAX_VIEWS; ++slot) {
-    if (c.views[slot].client != nullptr && renderContext.surface.targetReady(slot)) return true;
-  }
-  return false;
-}
+bool waylandTakeEvents(SaverWindow& w, WindowEvents& batch) { return dispatchInto(clientOf(w), 0, batch); }
+
+void waylandWait(SaverWindow& w, int ms, WindowEvents& batch) { dispatchInto(clientOf(w), ms, batch); }
 
 WindowGeometry waylandDescribe(SaverWindow& w) {
   const WaylandClient& c = clientOf(w);
   WindowGeometry geometry;
   geometry.colourBits = 24;
   for (const WaylandView& v : c.views) {
-    if (v.client == nullptr || !v.configured) continue;
+    if (v.client == nullptr || !v.configured || v.dropping) continue;
     geometry.screenWidth = v.width * v.scale;
     geometry.screenHeight = v.height * v.scale;
     geometry.rect = ScreenRect{0, 0, geometry.screenWidth, geometry.screenHeight};
@@ -523,7 +549,7 @@ OutputLayout waylandLayout(SaverWindow& w) {
   OutputLayout layout;
   for (int slot = 0; slot < MAX_VIEWS && layout.count < MAX_MONITORS; ++slot) {
     const WaylandView& v = c.views[slot];
-    if (v.client == nullptr || !v.configured) continue;
+    if (v.client == nullptr || !v.configured || v.dropping) continue;
     OutputArea& area = layout.areas[layout.count++];
     area.target = slot;
     area.targetWidth = v.width * v.scale;
@@ -533,17 +559,19 @@ OutputLayout waylandLayout(SaverWindow& w) {
   return layout;
 }
 
-void waylandPrepareGl(SaverWindow& w) {
+SurfacePlan waylandPrepareGl(SaverWindow& w) {
   WaylandClient& c = clientOf(w);
-  GlSurface& surface = renderContext.surface;
-  surface.binding = SurfaceBinding::Wayland;
-  surface.hostDisplay = c.display;
+  SurfacePlan plan;
+  plan.binding = SurfaceBinding::Wayland;
+  plan.hostDisplay = c.display;
   for (int slot = 0; slot < MAX_VIEWS; ++slot) {
     const WaylandView& v = c.views[slot];
-    if (v.client == nullptr || !v.configured) continue;
-    surface.addTarget(slot, v.surface, v.width * v.scale, v.height * v.scale);
+    if (v.client == nullptr || !v.configured || v.dropping) continue;
+    plan.drawables[plan.drawableCount++] = SurfacePlan::Drawable{slot, v.surface, v.width * v.scale,
+                                                                  v.height * v.scale};
   }
   c.glReady = true;
+  return plan;
 }
 
 } // namespace starbloom

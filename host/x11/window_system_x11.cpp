@@ -21,14 +21,15 @@
 // pointer enters the window or first moves over it, is the reference of the
 // mouse-move rule and no input itself.
 //
-// X events become the saver's messages: KeyPress (Alt held: a system key),
-// ButtonPress of buttons 1 to 3 (the wheel is not a button press),
+// X events become window events, records that the loop applies: KeyPress
+// (Alt held: a system key; Esc and q marked as the try-out window's close
+// keys), ButtonPress of buttons 1 to 3 (the wheel is not a button press),
 // MotionNotify in root coordinates, FocusOut of mode NotifyNormal (the
 // application deactivated), DestroyNotify of the window (its destroy),
-// WM_DELETE_WINDOW (a close request); the try-out turns only Esc and q into
-// a close request. A host that resizes its window, a compositor that moves
-// or resizes the window it manages, or a screen that changes size under the
-// full-screen window, gets the drawing laid out again.
+// WM_DELETE_WINDOW (a close request). A host that resizes its window, a
+// compositor that moves or resizes the window it manages, or a screen that
+// changes size under the full-screen window, asks for the drawing to be
+// laid out again.
 //
 // X errors are recorded instead of ending the program (a hosted window may
 // vanish at any time); a lost connection, on the window's or the GL
@@ -42,8 +43,6 @@
 
 #include "frame/cursor.h"
 #include "frame/platform_time.h"
-#include "frame/program_objects.h"
-#include "host/saver_loop.h"
 #include "host/window_system_binding.h"
 #include "host/x11/x11_services.h"
 #include "resources/resource_data.h"
@@ -284,11 +283,11 @@ ScreenRect windowRectangle(Display* display, Window window) {
 // Xlib keeps the size the screen had when the connection opened, which the
 // monitor layout falls back on without Xinerama; it is updated as
 // libXrandr's XRRUpdateConfiguration would. The heads may still describe
-// the screen as it was.
-void followScreenSize(SaverWindow& w, int width, int height) {
+// the screen as it was. Whether it changed.
+bool followScreenSize(SaverWindow& w, int width, int height) {
   Display* display = displayOf(w);
   Screen* screen = DefaultScreenOfDisplay(display);
-  if (width <= 0 || height <= 0 || (width == screen->width && height == screen->height)) return;
+  if (width <= 0 || height <= 0 || (width == screen->width && height == screen->height)) return false;
   screen->width = width;
   screen->height = height;
   w.monitors = monitorsAfterScreenChange(queryMonitors(display), w.screenWidth, w.screenHeight,
@@ -296,62 +295,71 @@ void followScreenSize(SaverWindow& w, int width, int height) {
   w.screenWidth = width;
   w.screenHeight = height;
   XMoveResizeWindow(display, w.window, 0, 0, static_cast<unsigned>(width), static_cast<unsigned>(height));
-  followWindowSize(w);
+  return true;
 }
 
-// Turns one X event into the saver's messages.
-void translate(SaverWindow& w, const XEvent& e) {
+WindowEvent inputEvent(InputEvent input, int x = 0, int y = 0) {
+  WindowEvent event;
+  event.input = input;
+  event.x = x;
+  event.y = y;
+  return event;
+}
+
+WindowEvent eventOf(WindowEventKind kind) {
+  WindowEvent event;
+  event.kind = kind;
+  return event;
+}
+
+// Turns one X event into the saver's window events.
+void translate(SaverWindow& w, const XEvent& e, WindowEvents& batch) {
   switch (e.type) {
     case KeyPress: {
-      if (w.role == WindowRole::TryOut) {
-        const KeySym key = XLookupKeysym(const_cast<XKeyEvent*>(&e.xkey), 0);
-        if (key == XK_Escape || key == XK_q || key == XK_Q) postMessage(w, SaverMessage::Close);
-        return;
-      }
-      dispatchInput(w, (e.xkey.state & Mod1Mask) != 0 ? InputEvent::SystemKeyDown : InputEvent::KeyDown);
+      const KeySym key = XLookupKeysym(const_cast<XKeyEvent*>(&e.xkey), 0);
+      WindowEvent event =
+          inputEvent((e.xkey.state & Mod1Mask) != 0 ? InputEvent::SystemKeyDown : InputEvent::KeyDown);
+      event.closeKey = key == XK_Escape || key == XK_q || key == XK_Q;
+      addWindowEvent(batch, event);
       return;
     }
     case ButtonPress:
-      if (e.xbutton.button == Button1) dispatchInput(w, InputEvent::LeftButtonDown);
-      if (e.xbutton.button == Button2) dispatchInput(w, InputEvent::MiddleButtonDown);
-      if (e.xbutton.button == Button3) dispatchInput(w, InputEvent::RightButtonDown);
+      if (e.xbutton.button == Button1) addWindowEvent(batch, inputEvent(InputEvent::LeftButtonDown));
+      if (e.xbutton.button == Button2) addWindowEvent(batch, inputEvent(InputEvent::MiddleButtonDown));
+      if (e.xbutton.button == Button3) addWindowEvent(batch, inputEvent(InputEvent::RightButtonDown));
       return; // the wheel (buttons 4 and up) is not a button press
-    case MotionNotify:
-      if (fullScreen.managed && !fullScreen.pointerKnown) {
-        // Xwayland's first word on the pointer over the window: the reference.
-        fullScreen.pointerKnown = true;
-        w.host.lastCursorX = e.xmotion.x_root;
-        w.host.lastCursorY = e.xmotion.y_root;
-        return;
-      }
-      dispatchInput(w, InputEvent::MouseMove, e.xmotion.x_root, e.xmotion.y_root);
+    case MotionNotify: {
+      // Xwayland's first word on the pointer over the window: the reference.
+      const bool first = fullScreen.managed && !fullScreen.pointerKnown;
+      fullScreen.pointerKnown = true;
+      addWindowEvent(batch, inputEvent(first ? InputEvent::PointerAt : InputEvent::MouseMove, e.xmotion.x_root,
+                                       e.xmotion.y_root));
       return;
+    }
     case FocusOut:
       if (e.xfocus.mode == NotifyNormal && e.xfocus.detail != NotifyInferior) {
-        dispatchInput(w, InputEvent::Deactivated);
+        addWindowEvent(batch, inputEvent(InputEvent::Deactivated));
       }
       return;
     case DestroyNotify:
-      if (e.xdestroywindow.window == w.window) {
-        w.window = 0; // gone: nothing more is drawn into it
-        dispatchMessage(w, SaverMessage::Destroy);
-      }
+      if (e.xdestroywindow.window == w.window) addWindowEvent(batch, eventOf(WindowEventKind::Destroyed));
       return;
     case ConfigureNotify:
       // A host may resize its window, a user the try-out window, and a
       // compositor the window it manages; the drawing follows.
       if ((w.role == WindowRole::Hosted || w.role == WindowRole::TryOut || fullScreen.managed) &&
           e.xconfigure.window == w.window) {
-        followWindowSize(w);
+        addWindowEvent(batch, eventOf(WindowEventKind::Resized));
       }
       if (w.role == WindowRole::FullScreen && w.window != 0 &&
-          e.xconfigure.window == DefaultRootWindow(displayOf(w))) {
-        followScreenSize(w, e.xconfigure.width, e.xconfigure.height);
+          e.xconfigure.window == DefaultRootWindow(displayOf(w)) &&
+          followScreenSize(w, e.xconfigure.width, e.xconfigure.height)) {
+        addWindowEvent(batch, eventOf(WindowEventKind::Resized));
       }
       return;
     case ClientMessage:
       if (static_cast<Atom>(e.xclient.data.l[0]) == XInternAtom(displayOf(w), "WM_DELETE_WINDOW", False)) {
-        postMessage(w, SaverMessage::Close);
+        addWindowEvent(batch, eventOf(WindowEventKind::Close));
       }
       return;
     default:
@@ -585,7 +593,6 @@ void x11Show(SaverWindow& w) {
 
 void x11Destroy(SaverWindow& w) {
   if (w.window == 0 || w.role == WindowRole::Hosted) return;
-  renderContext.surface.release();
   XDestroyWindow(displayOf(w), w.window);
   w.window = 0;
 }
@@ -595,17 +602,16 @@ void x11Release(SaverWindow& w) {
     XUngrabKeyboard(displayOf(w), CurrentTime);
     XUngrabPointer(displayOf(w), CurrentTime);
   }
-  renderContext.surface.release();
   if (w.window != 0 && w.role != WindowRole::Hosted) XDestroyWindow(displayOf(w), w.window);
   w.window = 0;
   XSync(displayOf(w), False);
 }
 
-bool x11TakeEvents(SaverWindow& w) {
+bool x11TakeEvents(SaverWindow& w, WindowEvents& batch) {
   if (XPending(displayOf(w)) <= 0) return false;
   XEvent event;
   XNextEvent(displayOf(w), &event);
-  translate(w, event);
+  translate(w, event, batch);
   return true;
 }
 
@@ -659,7 +665,11 @@ OutputLayout x11Layout(SaverWindow& w) {
   return layout;
 }
 
-void x11PrepareGl(SaverWindow&) { renderContext.surface.binding = SurfaceBinding::Window; }
+SurfacePlan x11PrepareGl(SaverWindow&) {
+  SurfacePlan plan;
+  plan.binding = SurfaceBinding::Window;
+  return plan;
+}
 
 bool x11Pointer(SaverWindow& w, int& x, int& y) {
   if (fullScreen.managed && !fullScreen.pointerKnown) return false; // Xwayland's would be stale

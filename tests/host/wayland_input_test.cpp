@@ -69,7 +69,7 @@ TEST(SeatInput, DismissalRulesFedFromWaylandEvents) {
     for (std::size_t i = 0; i < c.events.size() && closesAt < 0; ++i) {
       InputEvent input = InputEvent::KeyDown;
       const SeatEvent& e = c.events[i];
-      if (seatInput(e, seat, host, input) && inputAsksToClose(host, input, e.x, e.y)) {
+      if (seatInput(e, seat, input) && inputAsksToClose(host, input, e.x, e.y)) {
         closesAt = static_cast<int>(i);
       }
     }
