@@ -42,6 +42,7 @@ struct SurfacePlan {
     int height = 0;
   };
   SurfaceBinding binding = SurfaceBinding::Window;
+  NativeWindow parent = 0;       // the window that the GLX child window goes in
   void* hostDisplay = nullptr;
   Drawable drawables[MAX_SURFACE_TARGETS];
   int drawableCount = 0;

@@ -94,7 +94,7 @@ void applyWindowEvent(SaverWindow& w, const WindowEvent& e) {
       postMessage(w, SaverMessage::Close);
       return;
     case WindowEventKind::Destroyed:
-      w.window = 0; // gone: nothing more is drawn into it
+      w.windowLive = false; // gone: nothing more is drawn into it
       dispatchMessage(w, SaverMessage::Destroy);
       return;
     case WindowEventKind::Resized:
@@ -149,7 +149,7 @@ int messageLoop(SaverWindow& w) {
       }
       continue;
     }
-    if (w.window == 0) {
+    if (!w.windowLive) {
       // A window that vanished without a destroy event (a host that went).
       postMessage(w, SaverMessage::Quit, 0);
       continue;
@@ -165,7 +165,7 @@ int messageLoop(SaverWindow& w) {
       continue;
     }
     if (windowVanished(w)) {
-      w.window = 0;
+      w.windowLive = false;
       continue;
     }
     if (!readyToPaint(w)) {

@@ -65,7 +65,7 @@ int runPreview(unsigned long parent) {
   w.role = WindowRole::Preview;
   w.host.childMode = true;
   if (!openWindowSystem(w, true)) return 1;
-  if (!x11WindowExists(w.display, parent)) {
+  if (!x11WindowExists(w, parent)) {
     closeWindowSystem(w);
     return -1;
   }

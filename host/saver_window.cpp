@@ -72,8 +72,7 @@ int onCreate(SaverWindow& w) {
   w.previewMode = false;
 
   layOutViewports(w);
-  prepareGlSurface(w);
-  startUp(w.window, w.drawWidth, w.drawHeight, w.colourBits);
+  startUp(prepareGlSurface(w), w.drawWidth, w.drawHeight, w.colourBits);
   useFirstViewport();
   return 1;
 }

@@ -44,17 +44,13 @@ constexpr int PREVIEW_X = 25;        // where it is shown in the window
 constexpr int PREVIEW_Y = 10;
 constexpr int TIMER_PERIOD_MS = 50;
 
-// Window-system types are kept out of the program's headers (Xlib's macros
-// clash with ordinary names): the display is opaque, X windows and cursors
-// are XIDs.
+// What every window system shares; each binding keeps its own state (the
+// connection, its windows and surfaces) in a record of its own.
 struct SaverWindow {
   Platform platform = Platform::X11;
-  void* display = nullptr;      // X11: Display*; Wayland: the window system's client record
-  unsigned long window = 0;     // X11: the window drawn in (the host's in hosted mode);
-                                // Wayland: 1 while the saver's surfaces live; 0: gone
+  bool windowLive = false;      // the window drawn in is there (made, or the host's); false once gone
   WindowRole role = WindowRole::FullScreen;
   HostState host;               // dismissal state (childMode, closing, lastCursor)
-  unsigned long invisibleCursor = 0; // X11 Cursor
 
   // State of the window procedure.
   bool previewMode = false;     // judged not full screen at creation
@@ -66,10 +62,8 @@ struct SaverWindow {
   int drawWidth = 0;            // OpenGL drawing area of the first monitor
   int drawHeight = 0;
   int destroyCount = 0;
-  void* previewImage = nullptr; // XImage*: picture 105 in the window's visual
-  MonitorLayout monitors;       // X11: the screen's monitors, screen coordinates
 
-  // Posted messages, delivered before X events.
+  // Posted messages, delivered before the window system's events.
   SaverEvent queue[SAVER_QUEUE_CAPACITY];
   int queued = 0;
   bool quit = false;

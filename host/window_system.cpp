@@ -22,7 +22,8 @@ void closeWindowSystem(SaverWindow& w) { onWayland(w) ? waylandClose(w) : x11Clo
 bool fullScreenSaverRuns(SaverWindow& w) { return onWayland(w) ? waylandSaverRuns(w) : x11SaverRuns(w); }
 
 bool createSaverWindow(SaverWindow& w, unsigned long parent, int width, int height) {
-  return onWayland(w) ? waylandCreate(w, width, height) : x11Create(w, parent, width, height);
+  w.windowLive = onWayland(w) ? waylandCreate(w, width, height) : x11Create(w, parent, width, height);
+  return w.windowLive;
 }
 
 void showSaverWindow(SaverWindow& w) {
@@ -35,16 +36,19 @@ void destroySaverWindow(SaverWindow& w) {
   if (onWayland(w)) {
     renderContext.surface.release();
     waylandDestroy(w);
-    return;
+  } else if (w.windowLive && w.role != WindowRole::Hosted) {
+    renderContext.surface.release();
+    x11Destroy(w);
+  } else {
+    return; // gone already, or the host's own
   }
-  if (w.window == 0 || w.role == WindowRole::Hosted) return;
-  renderContext.surface.release();
-  x11Destroy(w);
+  w.windowLive = false;
 }
 
 void releaseSaverWindow(SaverWindow& w) {
   renderContext.surface.release();
   onWayland(w) ? waylandDestroy(w) : x11Release(w);
+  w.windowLive = false;
 }
 
 bool takeEvents(SaverWindow& w, WindowEvents& batch) {
@@ -71,8 +75,10 @@ WindowGeometry describeWindow(SaverWindow& w) { return onWayland(w) ? waylandDes
 
 OutputLayout outputLayout(SaverWindow& w) { return onWayland(w) ? waylandLayout(w) : x11Layout(w); }
 
-void prepareGlSurface(SaverWindow& w) {
-  renderContext.surface.applyPlan(onWayland(w) ? waylandPrepareGl(w) : x11PrepareGl(w));
+NativeWindow prepareGlSurface(SaverWindow& w) {
+  const SurfacePlan plan = onWayland(w) ? waylandPrepareGl(w) : x11PrepareGl(w);
+  renderContext.surface.applyPlan(plan);
+  return plan.parent;
 }
 
 bool pointerPosition(SaverWindow& w, int& x, int& y) { return !onWayland(w) && x11Pointer(w, x, y); }

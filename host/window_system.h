@@ -11,6 +11,7 @@
 // that only the modes use are host/x11/x11_services.h's.
 #include <cstdint>
 
+#include "frame/gl_surface.h"
 #include "host/dismissal.h"
 #include "host/monitor_layout.h"
 #include "host/saver_window.h"
@@ -91,7 +92,7 @@ bool createSaverWindow(SaverWindow& w, unsigned long parent, int width, int heig
 // Shows it (X11 maps it and, full screen, grabs the keyboard and pointer).
 void showSaverWindow(SaverWindow& w);
 // Destroys what the saver made (never the host's window) with its GL
-// surface; the window is gone afterwards (window 0).
+// surface; the window is gone afterwards (windowLive false).
 void destroySaverWindow(SaverWindow& w);
 // Ungrabs, destroys what is left and waits until the display has done so.
 void releaseSaverWindow(SaverWindow& w);
@@ -112,8 +113,9 @@ WindowGeometry describeWindow(SaverWindow& w);
 // The monitors the window covers, per drawing target, at its present size.
 OutputLayout outputLayout(SaverWindow& w);
 // Chooses the GL surface's binding and hands it the drawables (the
-// binding's SurfacePlan), before the context is made.
-void prepareGlSurface(SaverWindow& w);
+// binding's SurfacePlan), before the context is made; the window the
+// context is made on (X11), 0 for none.
+NativeWindow prepareGlSurface(SaverWindow& w);
 // The pointer's screen position, when the window system tells it.
 bool pointerPosition(SaverWindow& w, int& x, int& y);
 // The cursor over the window: invisible while the cursor counter is below

@@ -43,7 +43,9 @@ constexpr const char* TRY_OUT_TITLE = "Starbloom";
 constexpr const char* APP_ID = "starbloom";
 constexpr int CONFIGURE_WAIT_MS = 3000; // for the compositor's first configure of each surface
 
-WaylandClient& clientOf(const SaverWindow& w) { return *static_cast<WaylandClient*>(w.display); }
+WaylandClient* client = nullptr; // the binding's record; written by waylandOpen and waylandClose
+
+WaylandClient& clientOf(const SaverWindow&) { return *client; }
 
 const char* displayName() {
   const char* name = std::getenv("WAYLAND_DISPLAY");
@@ -438,14 +440,14 @@ bool waylandOpen(SaverWindow& w, bool sayWhy) {
     releaseClient(c);
     return false;
   }
-  w.display = c;
+  client = c;
   return true;
 }
 
-void waylandClose(SaverWindow& w) {
-  if (w.display == nullptr) return;
-  releaseClient(&clientOf(w));
-  w.display = nullptr;
+void waylandClose(SaverWindow&) {
+  if (client == nullptr) return;
+  releaseClient(client);
+  client = nullptr;
 }
 
 bool waylandSaverRuns(SaverWindow& w) {
@@ -495,17 +497,15 @@ bool waylandCreate(SaverWindow& w, int width, int height) {
     return false;
   }
   c.running = true;
-  w.window = 1;
   return true;
 }
 
 void waylandDestroy(SaverWindow& w) {
-  if (w.display == nullptr) return;
+  if (client == nullptr) return;
   WaylandClient& c = clientOf(w);
   c.glReady = false; // the caller has released the GL surface
   for (int slot = 0; slot < MAX_VIEWS; ++slot) destroyView(c, slot);
   c.running = false;
-  w.window = 0;
   wl_display_flush(c.display);
 }
 

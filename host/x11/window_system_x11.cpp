@@ -71,15 +71,20 @@ constexpr int MAP_WAIT_MS = 2000;
 
 int lastXError = 0; // written by recordXError: the last X error on the host's connection
 
-// The full-screen window's own state, beyond the shared window record.
-struct FullScreenState {
-  bool managed = false;      // on Xwayland: the compositor manages the window
-  bool pointerKnown = false; // managed: the server has told the pointer's position over it
+// The binding's own record of the saver window (one a process).
+struct X11Window {
+  Display* display = nullptr;
+  Window window = 0;              // drawn in: the saver's own, or the host's; 0: gone
+  Cursor invisibleCursor = 0;     // full screen
+  XImage* previewImage = nullptr; // picture 105 in the window's visual
+  MonitorLayout monitors;         // the screen's monitors, screen coordinates
+  int screenWidth = 0;            // the screen's size as last seen
+  int screenHeight = 0;
+  bool managed = false;           // full screen on Xwayland: the compositor manages the window
+  bool pointerKnown = false;      // managed: the server has told the pointer's position over it
 };
 
-FullScreenState fullScreen; // written by x11Create and translate
-
-Display* displayOf(const SaverWindow& w) { return static_cast<Display*>(w.display); }
+X11Window x11; // written by the x11* functions, translate and followScreenSize
 
 int recordXError(Display*, XErrorEvent* event) {
   lastXError = event->error_code;
@@ -249,17 +254,17 @@ void waitForMap(Display* display, Window window) {
   }
 }
 
-bool grabInput(SaverWindow& w) {
+bool grabInput() {
   bool keyboard = false;
   bool pointer = false;
   for (int attempt = 0; attempt < GRAB_ATTEMPTS && !(keyboard && pointer); ++attempt) {
     if (!keyboard) {
-      keyboard = XGrabKeyboard(displayOf(w), w.window, True, GrabModeAsync, GrabModeAsync,
+      keyboard = XGrabKeyboard(x11.display, x11.window, True, GrabModeAsync, GrabModeAsync,
                                CurrentTime) == GrabSuccess;
     }
     if (!pointer) {
-      pointer = XGrabPointer(displayOf(w), w.window, True, ButtonPressMask | PointerMotionMask,
-                             GrabModeAsync, GrabModeAsync, None, w.invisibleCursor,
+      pointer = XGrabPointer(x11.display, x11.window, True, ButtonPressMask | PointerMotionMask,
+                             GrabModeAsync, GrabModeAsync, None, x11.invisibleCursor,
                              CurrentTime) == GrabSuccess;
     }
     if (!(keyboard && pointer)) sleepMilliseconds(GRAB_RETRY_MS);
@@ -284,17 +289,17 @@ ScreenRect windowRectangle(Display* display, Window window) {
 // monitor layout falls back on without Xinerama; it is updated as
 // libXrandr's XRRUpdateConfiguration would. The heads may still describe
 // the screen as it was. Whether it changed.
-bool followScreenSize(SaverWindow& w, int width, int height) {
-  Display* display = displayOf(w);
+bool followScreenSize(int width, int height) {
+  Display* display = x11.display;
   Screen* screen = DefaultScreenOfDisplay(display);
   if (width <= 0 || height <= 0 || (width == screen->width && height == screen->height)) return false;
   screen->width = width;
   screen->height = height;
-  w.monitors = monitorsAfterScreenChange(queryMonitors(display), w.screenWidth, w.screenHeight,
-                                         width, height);
-  w.screenWidth = width;
-  w.screenHeight = height;
-  XMoveResizeWindow(display, w.window, 0, 0, static_cast<unsigned>(width), static_cast<unsigned>(height));
+  x11.monitors = monitorsAfterScreenChange(queryMonitors(display), x11.screenWidth, x11.screenHeight,
+                                           width, height);
+  x11.screenWidth = width;
+  x11.screenHeight = height;
+  XMoveResizeWindow(display, x11.window, 0, 0, static_cast<unsigned>(width), static_cast<unsigned>(height));
   return true;
 }
 
@@ -330,8 +335,8 @@ void translate(SaverWindow& w, const XEvent& e, WindowEvents& batch) {
       return; // the wheel (buttons 4 and up) is not a button press
     case MotionNotify: {
       // Xwayland's first word on the pointer over the window: the reference.
-      const bool first = fullScreen.managed && !fullScreen.pointerKnown;
-      fullScreen.pointerKnown = true;
+      const bool first = x11.managed && !x11.pointerKnown;
+      x11.pointerKnown = true;
       addWindowEvent(batch, inputEvent(first ? InputEvent::PointerAt : InputEvent::MouseMove, e.xmotion.x_root,
                                        e.xmotion.y_root));
       return;
@@ -342,23 +347,26 @@ void translate(SaverWindow& w, const XEvent& e, WindowEvents& batch) {
       }
       return;
     case DestroyNotify:
-      if (e.xdestroywindow.window == w.window) addWindowEvent(batch, eventOf(WindowEventKind::Destroyed));
+      if (e.xdestroywindow.window == x11.window) {
+        x11.window = 0; // gone: nothing more is drawn into it
+        addWindowEvent(batch, eventOf(WindowEventKind::Destroyed));
+      }
       return;
     case ConfigureNotify:
       // A host may resize its window, a user the try-out window, and a
       // compositor the window it manages; the drawing follows.
-      if ((w.role == WindowRole::Hosted || w.role == WindowRole::TryOut || fullScreen.managed) &&
-          e.xconfigure.window == w.window) {
+      if ((w.role == WindowRole::Hosted || w.role == WindowRole::TryOut || x11.managed) &&
+          e.xconfigure.window == x11.window) {
         addWindowEvent(batch, eventOf(WindowEventKind::Resized));
       }
-      if (w.role == WindowRole::FullScreen && w.window != 0 &&
-          e.xconfigure.window == DefaultRootWindow(displayOf(w)) &&
-          followScreenSize(w, e.xconfigure.width, e.xconfigure.height)) {
+      if (w.role == WindowRole::FullScreen && x11.window != 0 &&
+          e.xconfigure.window == DefaultRootWindow(x11.display) &&
+          followScreenSize(e.xconfigure.width, e.xconfigure.height)) {
         addWindowEvent(batch, eventOf(WindowEventKind::Resized));
       }
       return;
     case ClientMessage:
-      if (static_cast<Atom>(e.xclient.data.l[0]) == XInternAtom(displayOf(w), "WM_DELETE_WINDOW", False)) {
+      if (static_cast<Atom>(e.xclient.data.l[0]) == XInternAtom(x11.display, "WM_DELETE_WINDOW", False)) {
         addWindowEvent(batch, eventOf(WindowEventKind::Close));
       }
       return;
@@ -492,6 +500,8 @@ bool x11WindowExists(void* display, unsigned long window) {
   return windowExists(static_cast<Display*>(display), window);
 }
 
+bool x11WindowExists(SaverWindow&, unsigned long window) { return windowExists(x11.display, window); }
+
 unsigned long configDialogOwner(void* connection, unsigned long requested) {
   Display* display = static_cast<Display*>(connection);
   const Window root = DefaultRootWindow(display);
@@ -532,33 +542,33 @@ MonitorLayout queryMonitors(void* connection) {
   return distinctMonitors(heads, count, DisplayWidth(display, screen), DisplayHeight(display, screen));
 }
 
-bool x11Open(SaverWindow& w, bool) {
-  w.display = openX11Display();
-  return w.display != nullptr;
+bool x11Open(SaverWindow&, bool) {
+  x11 = X11Window{};
+  x11.display = static_cast<Display*>(openX11Display());
+  return x11.display != nullptr;
 }
 
-void x11Close(SaverWindow& w) {
-  if (w.display != nullptr) XCloseDisplay(displayOf(w));
-  w.display = nullptr;
+void x11Close(SaverWindow&) {
+  if (x11.display != nullptr) XCloseDisplay(x11.display);
+  x11.display = nullptr;
 }
 
-bool x11SaverRuns(SaverWindow& w) {
-  const Window running = findRunningSaver(displayOf(w));
-  if (running != 0) XRaiseWindow(displayOf(w), running);
+bool x11SaverRuns(SaverWindow&) {
+  const Window running = findRunningSaver(x11.display);
+  if (running != 0) XRaiseWindow(x11.display, running);
   return running != 0;
 }
 
 bool x11Create(SaverWindow& w, unsigned long parent, int width, int height) {
-  Display* display = displayOf(w);
+  Display* display = x11.display;
   switch (w.role) {
     case WindowRole::FullScreen:
-      fullScreen = FullScreenState{};
-      fullScreen.managed = onXwayland(display);
-      w.window = createFullScreen(display, fullScreen.managed);
-      w.invisibleCursor = makeInvisibleCursor(display, w.window);
+      x11.managed = onXwayland(display);
+      x11.window = createFullScreen(display, x11.managed);
+      x11.invisibleCursor = makeInvisibleCursor(display, x11.window);
       return true;
     case WindowRole::Preview:
-      w.window = createPreview(display, parent);
+      x11.window = createPreview(display, parent);
       return true;
     case WindowRole::Hosted: {
       const Window target = parent != 0 ? parent : DefaultRootWindow(display);
@@ -566,12 +576,12 @@ bool x11Create(SaverWindow& w, unsigned long parent, int width, int height) {
         std::fprintf(stderr, "starbloom: no window 0x%lx to draw in\n", static_cast<unsigned long>(target));
         return false;
       }
-      w.window = target;
+      x11.window = target;
       XSelectInput(display, target, StructureNotifyMask);
       return true;
     }
     case WindowRole::TryOut:
-      w.window = createTryOut(display, width, height);
+      x11.window = createTryOut(display, width, height);
       return true;
   }
   return false;
@@ -580,54 +590,56 @@ bool x11Create(SaverWindow& w, unsigned long parent, int width, int height) {
 void x11Show(SaverWindow& w) {
   if (w.role == WindowRole::Hosted) return; // the host's window is its own
   if (w.role == WindowRole::FullScreen) {
-    XMapRaised(displayOf(w), w.window);
+    XMapRaised(x11.display, x11.window);
   } else {
-    XMapWindow(displayOf(w), w.window);
+    XMapWindow(x11.display, x11.window);
   }
-  waitForMap(displayOf(w), w.window);
-  if (fullScreen.managed) askForFullScreen(displayOf(w), w.window);
-  if (w.role == WindowRole::FullScreen && !grabInput(w)) {
+  waitForMap(x11.display, x11.window);
+  if (x11.managed) askForFullScreen(x11.display, x11.window);
+  if (w.role == WindowRole::FullScreen && !grabInput()) {
     std::fprintf(stderr, "starbloom: cannot grab the keyboard and pointer; running without\n");
   }
 }
 
 void x11Destroy(SaverWindow& w) {
-  if (w.window == 0 || w.role == WindowRole::Hosted) return;
-  XDestroyWindow(displayOf(w), w.window);
-  w.window = 0;
+  if (x11.window == 0 || w.role == WindowRole::Hosted) return;
+  XDestroyWindow(x11.display, x11.window);
+  x11.window = 0;
 }
 
 void x11Release(SaverWindow& w) {
   if (w.role == WindowRole::FullScreen) {
-    XUngrabKeyboard(displayOf(w), CurrentTime);
-    XUngrabPointer(displayOf(w), CurrentTime);
+    XUngrabKeyboard(x11.display, CurrentTime);
+    XUngrabPointer(x11.display, CurrentTime);
   }
-  if (w.window != 0 && w.role != WindowRole::Hosted) XDestroyWindow(displayOf(w), w.window);
-  w.window = 0;
-  XSync(displayOf(w), False);
+  if (x11.window != 0 && w.role != WindowRole::Hosted) XDestroyWindow(x11.display, x11.window);
+  x11.window = 0;
+  XSync(x11.display, False);
 }
 
 bool x11TakeEvents(SaverWindow& w, WindowEvents& batch) {
-  if (XPending(displayOf(w)) <= 0) return false;
+  if (XPending(x11.display) <= 0) return false;
   XEvent event;
-  XNextEvent(displayOf(w), &event);
+  XNextEvent(x11.display, &event);
   translate(w, event, batch);
   return true;
 }
 
 bool x11Vanished(SaverWindow& w) {
-  return w.role == WindowRole::Hosted && lastXError == BadWindow && !windowExists(displayOf(w), w.window);
+  return w.role == WindowRole::Hosted && lastXError == BadWindow && !windowExists(x11.display, x11.window);
 }
 
-WindowGeometry x11Describe(SaverWindow& w) {
-  Display* display = displayOf(w);
+WindowGeometry x11Describe(SaverWindow&) {
+  Display* display = x11.display;
   const int screen = DefaultScreen(display);
   WindowGeometry geometry;
   geometry.screenWidth = DisplayWidth(display, screen);
   geometry.screenHeight = DisplayHeight(display, screen);
+  x11.screenWidth = geometry.screenWidth;
+  x11.screenHeight = geometry.screenHeight;
   geometry.colourBits = DefaultDepth(display, screen);
-  geometry.rect = windowRectangle(display, w.window);
-  w.monitors = queryMonitors(display);
+  geometry.rect = windowRectangle(display, x11.window);
+  x11.monitors = queryMonitors(display);
   return geometry;
 }
 
@@ -637,14 +649,14 @@ WindowGeometry x11Describe(SaverWindow& w) {
 // window itself, one monitor's by design.
 OutputLayout x11Layout(SaverWindow& w) {
   XWindowAttributes attributes{};
-  XGetWindowAttributes(displayOf(w), w.window, &attributes);
-  const ScreenRect rect = w.role == WindowRole::FullScreen && !fullScreen.managed
+  XGetWindowAttributes(x11.display, x11.window, &attributes);
+  const ScreenRect rect = w.role == WindowRole::FullScreen && !x11.managed
                               ? ScreenRect{0, 0, attributes.width, attributes.height}
-                              : windowRectangle(displayOf(w), w.window);
+                              : windowRectangle(x11.display, x11.window);
   OutputLayout layout;
   if (w.role == WindowRole::FullScreen || w.role == WindowRole::TryOut) {
-    for (int i = 0; i < w.monitors.count; ++i) {
-      const ScreenRect& m = w.monitors.monitors[i];
+    for (int i = 0; i < x11.monitors.count; ++i) {
+      const ScreenRect& m = x11.monitors.monitors[i];
       const int left = m.x > rect.x ? m.x : rect.x;
       const int top = m.y > rect.y ? m.y : rect.y;
       const int right = m.x + m.width < rect.x + rect.width ? m.x + m.width : rect.x + rect.width;
@@ -668,47 +680,48 @@ OutputLayout x11Layout(SaverWindow& w) {
 SurfacePlan x11PrepareGl(SaverWindow&) {
   SurfacePlan plan;
   plan.binding = SurfaceBinding::Window;
+  plan.parent = x11.window;
   return plan;
 }
 
-bool x11Pointer(SaverWindow& w, int& x, int& y) {
-  if (fullScreen.managed && !fullScreen.pointerKnown) return false; // Xwayland's would be stale
+bool x11Pointer(SaverWindow&, int& x, int& y) {
+  if (x11.managed && !x11.pointerKnown) return false; // Xwayland's would be stale
   Window root = 0, child = 0;
   int windowX = 0, windowY = 0;
   unsigned mask = 0;
-  return XQueryPointer(displayOf(w), w.window, &root, &child, &x, &y, &windowX, &windowY, &mask) != 0;
+  return XQueryPointer(x11.display, x11.window, &root, &child, &x, &y, &windowX, &windowY, &mask) != 0;
 }
 
 void x11ApplyCursor(SaverWindow& w) {
-  if (w.display == nullptr || w.window == 0 || w.role != WindowRole::FullScreen) return;
-  Display* display = displayOf(w);
-  if (cursorCounter() < 0 && w.invisibleCursor != 0) {
-    XDefineCursor(display, w.window, w.invisibleCursor);
+  if (x11.display == nullptr || x11.window == 0 || w.role != WindowRole::FullScreen) return;
+  Display* display = x11.display;
+  if (cursorCounter() < 0 && x11.invisibleCursor != 0) {
+    XDefineCursor(display, x11.window, x11.invisibleCursor);
   } else {
-    XUndefineCursor(display, w.window);
+    XUndefineCursor(display, x11.window);
   }
 }
 
 void x11Clear(SaverWindow& w) {
   // The host's window keeps its own background in hosted mode.
-  if (w.role != WindowRole::Hosted) XClearArea(displayOf(w), w.window, 0, 0, 0, 0, False);
+  if (w.role != WindowRole::Hosted) XClearArea(x11.display, x11.window, 0, 0, 0, 0, False);
 }
 
-void x11LoadPreview(SaverWindow& w) { w.previewImage = previewImageFor(displayOf(w), w.window); }
+void x11LoadPreview(SaverWindow&) { x11.previewImage = previewImageFor(x11.display, x11.window); }
 
-void x11ShowPreview(SaverWindow& w) {
-  if (w.previewImage == nullptr) return;
-  Display* display = displayOf(w);
+void x11ShowPreview(SaverWindow&) {
+  if (x11.previewImage == nullptr) return;
+  Display* display = x11.display;
   GC gc = DefaultGC(display, DefaultScreen(display));
-  XPutImage(display, w.window, gc, static_cast<XImage*>(w.previewImage), 0, 0, PREVIEW_X, PREVIEW_Y,
+  XPutImage(display, x11.window, gc, x11.previewImage, 0, 0, PREVIEW_X, PREVIEW_Y,
             PREVIEW_SIZE, PREVIEW_SIZE);
   XFlush(display);
 }
 
-void x11FreePreview(SaverWindow& w) {
-  if (w.previewImage == nullptr) return;
-  XDestroyImage(static_cast<XImage*>(w.previewImage));
-  w.previewImage = nullptr;
+void x11FreePreview(SaverWindow&) {
+  if (x11.previewImage == nullptr) return;
+  XDestroyImage(x11.previewImage);
+  x11.previewImage = nullptr;
 }
 
 } // namespace starbloom

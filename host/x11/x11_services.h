@@ -4,12 +4,15 @@
 // and the screen's monitors. Defined with the X11 binding
 // (window_system_x11.cpp); a Display* is passed as void*.
 #include "host/monitor_layout.h"
+#include "host/saver_window.h"
 
 namespace starbloom {
 
 void* openX11Display(); // with the one-line message when there is none
 void closeX11Display(void* display);
 bool x11WindowExists(void* display, unsigned long window);
+// The same on the display of the saver window's X11 binding.
+bool x11WindowExists(SaverWindow& w, unsigned long window);
 // The owner of a configuration dialog: requested when that window exists,
 // else the foreground window (the window manager's _NET_ACTIVE_WINDOW, else
 // the input focus), else 0 for none. The root window, the desktop itself,
