@@ -60,7 +60,6 @@ void moveCamera(FrameDriverState& state, float frameTime, bool move) {
 } // namespace
 
 void startUp(NativeWindow window, int drawWidth, int drawHeight, int colourBits) {
-  windowDC = window;
   renderContext.init(window, drawWidth, drawHeight, colourBits);
   glDisable(GL_FOG);
   glDisable(GL_DEPTH_TEST);

@@ -39,10 +39,8 @@ struct FrameDriverState {
   int viewportCount = 0;
 };
 
-// Both defined with the other program objects.
+// Defined with the other program objects.
 extern FrameDriverState frameDriver;
-// The window the GL context draws in (0 off screen).
-extern NativeWindow windowDC;
 
 // Creates the rendering context on window (w x h, colourBits deep) and sets
 // up the scene. The caller chooses renderContext.surface.binding first.
@@ -62,6 +60,7 @@ void updateAndDraw(float dt);
 void updateParticles(float dt);
 
 // The pieces of runFrame, in its order, for the tests.
+
 // Interval in seconds between launches for the phase and cadence setting.
 float launchInterval(float launchPhase, int ttime);
 // Milliseconds to sleep so that a frame lasts at least 12 ms.

@@ -31,7 +31,7 @@ bool GlSurface::create(NativeWindow parent, int w, int h, int bits) {
   colourBits = bits;
   bool made = false;
   switch (binding) {
-    case SurfaceBinding::Window: made = windowSurfaceCreate(*this); break;
+    case SurfaceBinding::Glx: made = glxSurfaceCreate(*this); break;
     case SurfaceBinding::Offscreen: made = offscreenSurfaceCreate(*this); break;
     case SurfaceBinding::Wayland: made = waylandSurfaceCreate(*this); break;
   }
@@ -41,7 +41,7 @@ bool GlSurface::create(NativeWindow parent, int w, int h, int bits) {
 
 void GlSurface::release() {
   switch (binding) {
-    case SurfaceBinding::Window: windowSurfaceRelease(*this); break;
+    case SurfaceBinding::Glx: glxSurfaceRelease(*this); break;
     case SurfaceBinding::Offscreen: offscreenSurfaceRelease(*this); break;
     case SurfaceBinding::Wayland: waylandSurfaceRelease(*this); break;
   }
@@ -55,7 +55,7 @@ void GlSurface::clearBuffers() {
 void GlSurface::present() {
   glFlush();
   switch (binding) {
-    case SurfaceBinding::Window: windowSurfacePresent(*this); break;
+    case SurfaceBinding::Glx: glxSurfacePresent(*this); break;
     case SurfaceBinding::Offscreen: offscreenSurfacePresent(*this); break;
     case SurfaceBinding::Wayland: waylandSurfacePresent(*this); break;
   }
@@ -79,7 +79,7 @@ void GlSurface::removeTarget(int slot) {
 
 void GlSurface::resizeTarget(int slot, int w, int h) {
   if (w <= 0 || h <= 0) return;
-  if (binding == SurfaceBinding::Window && slot == 0) windowSurfaceResize(*this, w, h);
+  if (binding == SurfaceBinding::Glx && slot == 0) glxSurfaceResize(*this, w, h);
   if (binding == SurfaceBinding::Wayland && slot >= 0 && slot < MAX_SURFACE_TARGETS) {
     waylandTargetResize(*this, slot, w, h);
   }
@@ -119,7 +119,7 @@ bool GlSurface::readPixels(std::vector<std::uint8_t>& rgb) const {
 }
 
 bool GlSurface::isCurrent() const {
-  return binding == SurfaceBinding::Window ? windowSurfaceIsCurrent(*this) : eglSurfaceIsCurrent(*this);
+  return binding == SurfaceBinding::Glx ? glxSurfaceIsCurrent(*this) : eglSurfaceIsCurrent(*this);
 }
 
 void applyDefaultGlState(int width, int height) {

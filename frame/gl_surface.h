@@ -8,12 +8,13 @@
 
 namespace starbloom {
 
-// An X11 window id (or 0 for none).
+// A native window handle: an X11 window id, the parent of the GLX binding's
+// child window (0 for none).
 using NativeWindow = unsigned long;
 
 // Which binding a GlSurface uses; chosen once when the program starts.
 enum class SurfaceBinding : std::uint8_t {
-  Window,    // GLX on a child of the saver window
+  Glx,       // GLX on a child of the saver's X11 window
   Offscreen, // EGL pbuffer (headless rendering and tests)
   Wayland,   // EGL on a wl_egl_window per Wayland surface
 };
@@ -41,7 +42,7 @@ struct SurfacePlan {
     int width = 0;                // buffer pixels
     int height = 0;
   };
-  SurfaceBinding binding = SurfaceBinding::Window;
+  SurfaceBinding binding = SurfaceBinding::Glx;
   NativeWindow parent = 0;       // the window that the GLX child window goes in
   void* hostDisplay = nullptr;
   Drawable drawables[MAX_SURFACE_TARGETS];
@@ -49,7 +50,7 @@ struct SurfacePlan {
 };
 
 struct GlSurface {
-  SurfaceBinding binding = SurfaceBinding::Window;
+  SurfaceBinding binding = SurfaceBinding::Glx;
   NativeWindow window = 0;        // the saver window; not owned
   void* glContext = nullptr;      // GLXContext or EGLContext; owned
   int width = 0;
@@ -71,7 +72,7 @@ struct GlSurface {
   void* nativeDisplay = nullptr;  // Display* (GLX) or EGLDisplay
   void* nativeSurface = nullptr;  // EGLSurface (Offscreen)
   void* nativeConfig = nullptr;   // EGLConfig (Wayland)
-  NativeWindow glWindow = 0;      // GLX child window (Window)
+  NativeWindow glWindow = 0;      // GLX child window (Glx)
   bool ownsDisplay = false;
 
   // Creates and makes current the context, reporting what fails on the

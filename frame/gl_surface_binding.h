@@ -10,11 +10,11 @@
 namespace starbloom {
 
 // GLX on a child window of the saver window.
-bool windowSurfaceCreate(GlSurface& surface);
-void windowSurfaceRelease(GlSurface& surface);
-void windowSurfacePresent(GlSurface& surface);
-bool windowSurfaceIsCurrent(const GlSurface& surface);
-void windowSurfaceResize(GlSurface& surface, int w, int h);
+bool glxSurfaceCreate(GlSurface& surface);
+void glxSurfaceRelease(GlSurface& surface);
+void glxSurfacePresent(GlSurface& surface);
+bool glxSurfaceIsCurrent(const GlSurface& surface);
+void glxSurfaceResize(GlSurface& surface, int w, int h);
 
 // EGL pbuffer of Mesa's surfaceless platform (or the default display).
 bool offscreenSurfaceCreate(GlSurface& surface);

@@ -1,4 +1,4 @@
-// Window binding of the GL surface: GLX on X11. The surface opens its own
+// GLX binding of the GL surface: GLX on X11. The surface opens its own
 // connection to the display, picks the GLX visual closest to the pixel
 // format the saver asks for (double-buffered RGBA, colour and depth bits both
 // equal to the screen's colour depth, no alpha, accumulation, stencil or
@@ -204,7 +204,7 @@ NativeWindow createChild(Display* display, NativeWindow parent, const XVisualInf
 
 } // namespace
 
-bool windowSurfaceCreate(GlSurface& surface) {
+bool glxSurfaceCreate(GlSurface& surface) {
   Display* display = XOpenDisplay(nullptr);
   if (display == nullptr) {
     // No display offers no format at all.
@@ -251,10 +251,10 @@ bool windowSurfaceCreate(GlSurface& surface) {
     glXMakeCurrent(display, surface.glWindow, context);
   }
   XFree(visuals);
-  return windowSurfaceIsCurrent(surface);
+  return glxSurfaceIsCurrent(surface);
 }
 
-void windowSurfaceRelease(GlSurface& surface) {
+void glxSurfaceRelease(GlSurface& surface) {
   Display* display = static_cast<Display*>(surface.nativeDisplay);
   if (display == nullptr) return;
   // Only our own context is unbound: another one (an off-screen EGL
@@ -282,14 +282,14 @@ void windowSurfaceRelease(GlSurface& surface) {
   surface.ownsDisplay = false;
 }
 
-void windowSurfacePresent(GlSurface& surface) {
+void glxSurfacePresent(GlSurface& surface) {
   if (surface.nativeDisplay == nullptr || surface.glWindow == 0 || surface.glContext == nullptr) {
     return;
   }
   glXSwapBuffers(static_cast<Display*>(surface.nativeDisplay), surface.glWindow);
 }
 
-void windowSurfaceResize(GlSurface& surface, int w, int h) {
+void glxSurfaceResize(GlSurface& surface, int w, int h) {
   Display* display = static_cast<Display*>(surface.nativeDisplay);
   if (display == nullptr || surface.glWindow == 0) return;
   if (w == surface.windowWidth && h == surface.windowHeight) return;
@@ -299,7 +299,7 @@ void windowSurfaceResize(GlSurface& surface, int w, int h) {
   surface.windowHeight = h;
 }
 
-bool windowSurfaceIsCurrent(const GlSurface& surface) {
+bool glxSurfaceIsCurrent(const GlSurface& surface) {
   return surface.glContext != nullptr && glXGetCurrentContext() == surface.glContext;
 }
 

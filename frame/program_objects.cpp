@@ -23,7 +23,6 @@ ParticleStore particleStore{renderContext.lights}; // launchShell and update, fr
 FrameDriverState frameDriver; // startUp, setUpScene and runFrame
 CoordFrame landscapeFrame;    // generateLandscape
 std::int32_t landscapeLight = 0; // generateLandscape: the light table slot of the ground's light
-NativeWindow windowDC = 0;    // startUp
 
 // readSettings when the saver starts, then the --set overrides and
 // setUpScene's two adjustments; read by everyone.
@@ -93,7 +92,6 @@ void resetProgramObjects() {
   particleStore.lights = &renderContext.lights;
 
   frameDriver = FrameDriverState{};
-  windowDC = 0;
   settings = Settings{};
   for (auto* table : {&shellTable, &starTable, &subStarTable, &secondaryTable, &shellFlashTable,
                       &starFlashTable, &shellSparkTable, &starSparkTable, &subStarSparkTable,

@@ -44,6 +44,12 @@ constexpr int PREVIEW_X = 25;        // where it is shown in the window
 constexpr int PREVIEW_Y = 10;
 constexpr int TIMER_PERIOD_MS = 50;
 
+// The windows' titles, on every window system; a second /s finds the first
+// by its full-screen title on X11.
+constexpr const char* FULL_SCREEN_TITLE = "Screen Saver";
+constexpr const char* PREVIEW_TITLE = "Preview";
+constexpr const char* TRY_OUT_TITLE = "Starbloom";
+
 // What every window system shares; each binding keeps its own state (the
 // connection, its windows and surfaces) in a record of its own.
 struct SaverWindow {

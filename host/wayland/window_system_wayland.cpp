@@ -38,8 +38,6 @@ namespace starbloom {
 
 namespace {
 
-constexpr const char* FULL_SCREEN_TITLE = "Screen Saver";
-constexpr const char* TRY_OUT_TITLE = "Starbloom";
 constexpr const char* APP_ID = "starbloom";
 constexpr int CONFIGURE_WAIT_MS = 3000; // for the compositor's first configure of each surface
 

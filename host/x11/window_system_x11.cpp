@@ -61,9 +61,6 @@ namespace {
 
 constexpr const char* SAVER_CLASS = "WindowsScreenSaverClass";
 constexpr const char* RESOURCE_NAME = "starbloom";
-constexpr const char* FULL_SCREEN_TITLE = "Screen Saver";
-constexpr const char* PREVIEW_TITLE = "Preview";
-constexpr const char* TRY_OUT_TITLE = "Starbloom";
 constexpr int PREVIEW_BITMAP = 105;
 constexpr int GRAB_ATTEMPTS = 40;       // 2 s: a menu or another grab may be on its way out
 constexpr int GRAB_RETRY_MS = 50;
@@ -679,7 +676,7 @@ OutputLayout x11Layout(SaverWindow& w) {
 
 SurfacePlan x11PrepareGl(SaverWindow&) {
   SurfacePlan plan;
-  plan.binding = SurfaceBinding::Window;
+  plan.binding = SurfaceBinding::Glx;
   plan.parent = x11.window;
   return plan;
 }

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <utility>
 #include <vector>
 
@@ -43,11 +44,26 @@ class ShellDesigner : public ::testing::Test {
   }
 };
 
-TEST_F(ShellDesigner, CursorRunsFromOneToFortyNineThenZero) {
-  for (int n = 1; n <= DESIGN_SLOTS + 1; ++n) {
+// A design that a launched shell points into stays as it was while the
+// next DESIGN_SLOTS - 1 designs are made, each into a slot of its own; the
+// one after them takes its slot again.
+TEST_F(ShellDesigner, ADesignOutlivesTheNextFortyNine) {
+  designNextShell();
+  const int kept = designCursor;
+  const ShellDesign shell = shellTable[kept];
+  const ShellDesign star = starTable[kept];
+  std::vector<bool> used(DESIGN_SLOTS, false);
+  used[kept] = true;
+  for (int n = 1; n < DESIGN_SLOTS; ++n) {
     designNextShell();
-    ASSERT_EQ(designCursor, n % DESIGN_SLOTS);
+    ASSERT_TRUE(designCursor >= 0 && designCursor < DESIGN_SLOTS);
+    EXPECT_FALSE(used[designCursor]) << "slot " << designCursor << " written twice in a round";
+    used[designCursor] = true;
   }
+  EXPECT_EQ(std::memcmp(&shellTable[kept], &shell, sizeof shell), 0);
+  EXPECT_EQ(std::memcmp(&starTable[kept], &star, sizeof star), 0);
+  designNextShell();
+  EXPECT_EQ(designCursor, kept);
 }
 
 // Spark showers among all designs; two-stage, dense, twinkling and secondary
