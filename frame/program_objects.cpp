@@ -5,6 +5,8 @@
 // tables, generator) start from constant values. Beside each: who writes it.
 #include "frame/program_objects.h"
 
+#include <new>
+
 namespace starbloom {
 
 FrameClock frameClock;       // tick and setOverlay, from runFrame
@@ -66,16 +68,11 @@ void resetProgramObjects() {
   for (Texture* t : {&spriteTexture, &glowTexture, &ringTexture, &groundTexture}) {
     resetTexture(*t, current);
   }
+  // The two records too large or too bound to their context to copy are
+  // built afresh where they stand, so that no field of theirs is left over.
   renderContext.surface.release();
-  renderContext.surface = GlSurface{};
-  renderContext.width = 0;
-  renderContext.height = 0;
-  renderContext.lights = LightTable{};
-  renderContext.clearColour = Color4{};
-  renderContext.useTextures = true;
-  renderContext.smoothTextures = true;
-  renderContext.useLighting = true;
-  renderContext.useFog = true;
+  renderContext.~RenderContext();
+  new (&renderContext) RenderContext();
   frameClock = FrameClock{};
   landscapeMesh = Mesh{LANDSCAPE_MESH_CAPACITY};
   secondPassMesh = Mesh{};
@@ -84,12 +81,8 @@ void resetProgramObjects() {
   landscapeFrame = CoordFrame{};
   landscapeLight = 0;
 
-  particleStore.count = 0;
-  particleStore.frameTime = 0.0f;
-  particleStore.lastSpawned = 0;
-  for (Particle& p : particleStore.particles) p = Particle{};
-  for (LightSlot& slot : particleStore.lightSlots) slot = LightSlot{};
-  particleStore.lights = &renderContext.lights;
+  particleStore.~ParticleStore();
+  new (&particleStore) ParticleStore(renderContext.lights);
 
   frameDriver = FrameDriverState{};
   settings = Settings{};
