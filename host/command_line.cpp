@@ -1,6 +1,7 @@
-// The program's long options. They are recognised first and removed;
-// what is left is joined with single blanks into the command line that the
-// saver's switch scan reads. Every value is checked completely (no trailing
+// The program's long options, one row of a table each (names, value, what
+// it sets, help text), from which --help is written too. They are
+// recognised first and removed; what is left is joined with single blanks
+// into the command line that the saver's switch scan reads. Every value is checked completely (no trailing
 // characters, no overflow, sane ranges) so that bad input gets one clear
 // line and a non-zero exit instead of a surprising run.
 #include "host/command_line.h"
@@ -71,173 +72,294 @@ LaunchOptions invalid(std::string message) {
   return options;
 }
 
+// What the options have set so far, and what decides the mode at the end.
+struct OptionParse {
+  LaunchOptions options;
+  bool render = false;
+  bool bench = false;
+  bool help = false;
+  bool version = false;
+  bool headlessOnly = false; // --size, --seconds, --fps or --seed: only with --render or --bench
+  bool hosted = false;
+  bool window = false;
+  bool addTo = false;
+  bool removeFrom = false;
+};
+
+enum class OptionValue : std::uint8_t {
+  None,
+  Required,     // the next argument, whatever it is
+  OptionalSize, // the next argument when it looks like WxH
+};
+
+// Where --help lists an option.
+enum class HelpSection : std::uint8_t { Hosted, XScreenSaver, Options };
+
+// One option: its names, its value, what it does to the parse (an error
+// message, empty when it took the value), and its lines in --help.
+struct OptionRow {
+  const char* name;
+  const char* alias; // another spelling, not shown in --help; nullptr for none
+  OptionValue value;
+  std::string (*apply)(OptionParse& p, const char* value, const std::string& arg);
+  HelpSection section;
+  const char* usage; // as --help shows it
+  const char* help;  // its lines, '\n' between them
+};
+
+std::string noSize(const char* what, const char* value) {
+  return std::string(what) + " WIDTHxHEIGHT with each side from 1 to " + std::to_string(MAX_RENDER_DIMENSION) +
+         ", not " + quotedText(value);
+}
+
+const OptionRow OPTIONS[] = {
+    {"-root", "--root", OptionValue::None,
+     [](OptionParse& p, const char*, const std::string&) {
+       p.hosted = true;
+       return std::string();
+     },
+     HelpSection::Hosted, "-root, --root",
+     "draw into the window named by XSCREENSAVER_WINDOW (decimal or\n0x hex), or the root window when it is unset"},
+    {"-window-id", "--window-id", OptionValue::Required,
+     [](OptionParse& p, const char* value, const std::string& arg) {
+       unsigned long long id = 0;
+       if (!parseWindowId(value, id)) {
+         return arg + " must be an X window id (decimal or 0x hex), not " + quotedText(value);
+       }
+       p.hosted = true;
+       p.options.haveWindowId = true;
+       p.options.windowId = static_cast<unsigned long>(id);
+       return std::string();
+     },
+     HelpSection::Hosted, "-window-id ID",
+     "draw into the X window ID (wins over -root)\nEither way the fireworks fill the window, whatever its size."},
+    {"--add-to-xscreensaver", nullptr, OptionValue::None,
+     [](OptionParse& p, const char*, const std::string&) {
+       p.addTo = true;
+       return std::string();
+     },
+     HelpSection::XScreenSaver, "--add-to-xscreensaver",
+     "add \"GL: starbloom --root\" to it (or enable Starbloom's\ndisabled entry); a missing file starts from the "
+     "defaults"},
+    {"--remove-from-xscreensaver", nullptr, OptionValue::None,
+     [](OptionParse& p, const char*, const std::string&) {
+       p.removeFrom = true;
+       return std::string();
+     },
+     HelpSection::XScreenSaver, "--remove-from-xscreensaver", "take Starbloom's entries out of it"},
+    {"--window", nullptr, OptionValue::OptionalSize,
+     [](OptionParse& p, const char* value, const std::string&) {
+       p.window = true;
+       if (value != nullptr && !parseSize(value, p.options.windowWidth, p.options.windowHeight)) {
+         return noSize("--window takes", value);
+       }
+       return std::string();
+     },
+     HelpSection::Options, "--window [WxH]",
+     "run in a normal window (default 1280x720) to try it out;\nEsc, q or closing the window end it"},
+    {"--platform", nullptr, OptionValue::Required,
+     [](OptionParse& p, const char* value, const std::string&) {
+       if (std::strcmp(value, "wayland") == 0) {
+         p.options.platform = PlatformRequest::Wayland;
+       } else if (std::strcmp(value, "x11") == 0) {
+         p.options.platform = PlatformRequest::X11;
+       } else {
+         return "--platform must be wayland or x11, not " + quotedText(value);
+       }
+       return std::string();
+     },
+     HelpSection::Options, "--platform NAME",
+     "window system of /s and --window: wayland or x11 (default:\nWayland when WAYLAND_DISPLAY names a compositor "
+     "that answers)"},
+    {"--render", nullptr, OptionValue::Required,
+     [](OptionParse& p, const char* value, const std::string&) {
+       p.render = true;
+       p.options.output = value;
+       return p.options.output.empty() ? std::string("--render needs a file name") : std::string();
+     },
+     HelpSection::Options, "--render FILE.png",
+     "render off screen, no display needed, and write the last frame"},
+    {"--bench", nullptr, OptionValue::None,
+     [](OptionParse& p, const char*, const std::string&) {
+       p.bench = true;
+       return std::string();
+     },
+     HelpSection::Options, "--bench", "render off screen and print the figures only"},
+    {"--size", nullptr, OptionValue::Required,
+     [](OptionParse& p, const char* value, const std::string&) {
+       p.headlessOnly = true;
+       return parseSize(value, p.options.width, p.options.height) ? std::string() : noSize("--size must be", value);
+     },
+     HelpSection::Options, "--size WxH", "picture size for --render/--bench (default 1280x720)"},
+    {"--seconds", nullptr, OptionValue::Required,
+     [](OptionParse& p, const char* value, const std::string&) {
+       p.headlessOnly = true;
+       double& s = p.options.seconds;
+       if (!parseWholeDouble(value, s) || s <= 0.0 || s > 86400.0) {
+         return "--seconds must be a number above 0 and at most 86400, not " + quotedText(value);
+       }
+       return std::string();
+     },
+     HelpSection::Options, "--seconds S", "simulated seconds to render (default 10)"},
+    {"--fps", nullptr, OptionValue::Required,
+     [](OptionParse& p, const char* value, const std::string&) {
+       p.headlessOnly = true;
+       double& f = p.options.fps;
+       if (!parseWholeDouble(value, f) || f < 1.0 || f > 1000.0) {
+         return "--fps must be a number from 1 to 1000, not " + quotedText(value);
+       }
+       return std::string();
+     },
+     HelpSection::Options, "--fps F", "frames per simulated second (default 60)"},
+    {"--seed", nullptr, OptionValue::Required,
+     [](OptionParse& p, const char* value, const std::string&) {
+       p.headlessOnly = true;
+       unsigned long long seed = 0;
+       if (!parseWholeUnsigned(value, 0xFFFFFFFFull, seed)) {
+         return "--seed must be a whole number from 0 to 4294967295, not " + quotedText(value);
+       }
+       p.options.haveSeed = true;
+       p.options.seed = static_cast<std::uint32_t>(seed);
+       return std::string();
+     },
+     HelpSection::Options, "--seed N", "random seed; equal seeds give equal pictures"},
+    {"--set", nullptr, OptionValue::Required,
+     [](OptionParse& p, const char* value, const std::string&) {
+       p.options.overrides.push_back(value);
+       return std::string();
+     },
+     HelpSection::Options, "--set KEY=VALUE", "override one setting for this run (repeatable)"},
+    {"--help", "-h", OptionValue::None,
+     [](OptionParse& p, const char*, const std::string&) {
+       p.help = true;
+       return std::string();
+     },
+     HelpSection::Options, "--help", "show this text"},
+    {"--version", nullptr, OptionValue::None,
+     [](OptionParse& p, const char*, const std::string&) {
+       p.version = true;
+       return std::string();
+     },
+     HelpSection::Options, "--version", "show the version"},
+};
+
+const OptionRow* findOption(const std::string& arg) {
+  for (const OptionRow& row : OPTIONS) {
+    if (arg == row.name || (row.alias != nullptr && arg == row.alias)) return &row;
+  }
+  return nullptr;
+}
+
+// A value that --window takes as its size: digits first, an x in it.
+bool looksLikeSize(const char* text) {
+  return text != nullptr && std::strchr(text, 'x') != nullptr && text[0] >= '0' && text[0] <= '9';
+}
+
+// The section's options as --help lists them: the usage in a column of 19,
+// the help beside it, or below it when the usage fills the column.
+void appendHelp(std::string& text, HelpSection section) {
+  constexpr std::size_t COLUMN = 19;
+  const std::string indent(COLUMN + 2, ' ');
+  for (const OptionRow& row : OPTIONS) {
+    if (row.section != section) continue;
+    std::string usage = std::string("  ") + row.usage;
+    usage += std::strlen(row.usage) < COLUMN ? std::string(COLUMN - std::strlen(row.usage), ' ') : "\n" + indent;
+    text += usage;
+    for (const char* line = row.help; *line != '\0';) {
+      const char* end = std::strchr(line, '\n');
+      const std::size_t length = end != nullptr ? static_cast<std::size_t>(end - line) : std::strlen(line);
+      if (line != row.help) text += indent;
+      text.append(line, length);
+      text += '\n';
+      line += length + (end != nullptr ? 1 : 0);
+    }
+  }
+}
+
+std::string buildUsage() {
+  std::string text =
+      "Usage: starbloom [SWITCH] [OPTIONS]\n"
+      "Firework screen saver (OpenGL).\n"
+      "\n"
+      "Saver switches (case-insensitive, '-' or '/' prefix):\n"
+      "  /s                 run the saver full screen\n"
+      "  /p ID, /l ID       preview inside the X11 window ID (decimal)\n"
+      "  /c, /c:ID          configuration dialog, owned by window ID (else the active window)\n"
+      "  (none)             configuration dialog\n"
+      "\n"
+      "Hosted by a screen saver daemon or locker (XScreenSaver, xsecurelock):\n";
+  appendHelp(text, HelpSection::Hosted);
+  text += "\nXScreenSaver's list of programs in ~/.xscreensaver:\n";
+  appendHelp(text, HelpSection::XScreenSaver);
+  text += "\nOptions:\n";
+  appendHelp(text, HelpSection::Options);
+  return text;
+}
+
 } // namespace
 
 LaunchOptions parseLaunchOptions(int argc, const char* const* argv) {
-  LaunchOptions options;
-  bool render = false, bench = false, help = false, version = false, headlessOnly = false;
-  bool hosted = false, window = false, addTo = false, removeFrom = false;
+  OptionParse p;
   std::string rest;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i] != nullptr ? argv[i] : "";
-    const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
-    const bool takesValue = arg == "--render" || arg == "--size" || arg == "--seconds" ||
-                            arg == "--fps" || arg == "--seed" || arg == "--set" ||
-                            arg == "-window-id" || arg == "--window-id" || arg == "--platform";
-    if (takesValue && value == nullptr) return invalid(arg + " needs a value");
-    if (arg == "--help" || arg == "-h") {
-      help = true;
-    } else if (arg == "--version") {
-      version = true;
-    } else if (arg == "--bench") {
-      bench = true;
-    } else if (arg == "--add-to-xscreensaver") {
-      addTo = true;
-    } else if (arg == "--remove-from-xscreensaver") {
-      removeFrom = true;
-    } else if (arg == "--render") {
-      render = true;
-      options.output = value;
-      if (options.output.empty()) return invalid("--render needs a file name");
-      ++i;
-    } else if (arg == "--size") {
-      if (!parseSize(value, options.width, options.height)) {
-        return invalid("--size must be WIDTHxHEIGHT with each side from 1 to " +
-                       std::to_string(MAX_RENDER_DIMENSION) + ", not " + quotedText(value));
+    const OptionRow* row = findOption(arg);
+    if (row == nullptr) {
+      if (arg.size() > 2 && arg[0] == '-' && arg[1] == '-') {
+        return invalid("unknown option " + quotedText(arg) + " (see --help)");
       }
-      headlessOnly = true;
-      ++i;
-    } else if (arg == "--seconds") {
-      if (!parseWholeDouble(value, options.seconds) || options.seconds <= 0.0 ||
-          options.seconds > 86400.0) {
-        return invalid("--seconds must be a number above 0 and at most 86400, not " +
-                       quotedText(value));
-      }
-      headlessOnly = true;
-      ++i;
-    } else if (arg == "--fps") {
-      if (!parseWholeDouble(value, options.fps) || options.fps < 1.0 || options.fps > 1000.0) {
-        return invalid("--fps must be a number from 1 to 1000, not " + quotedText(value));
-      }
-      headlessOnly = true;
-      ++i;
-    } else if (arg == "--seed") {
-      unsigned long long seed = 0;
-      if (!parseWholeUnsigned(value, 0xFFFFFFFFull, seed)) {
-        return invalid("--seed must be a whole number from 0 to 4294967295, not " + quotedText(value));
-      }
-      options.haveSeed = true;
-      options.seed = static_cast<std::uint32_t>(seed);
-      headlessOnly = true;
-      ++i;
-    } else if (arg == "--platform") {
-      if (std::strcmp(value, "wayland") == 0) {
-        options.platform = PlatformRequest::Wayland;
-      } else if (std::strcmp(value, "x11") == 0) {
-        options.platform = PlatformRequest::X11;
-      } else {
-        return invalid("--platform must be wayland or x11, not " + quotedText(value));
-      }
-      ++i;
-    } else if (arg == "--set") {
-      options.overrides.push_back(value);
-      ++i;
-    } else if (arg == "-root" || arg == "--root") {
-      hosted = true;
-    } else if (arg == "-window-id" || arg == "--window-id") {
-      unsigned long long id = 0;
-      if (!parseWindowId(value, id)) {
-        return invalid(arg + " must be an X window id (decimal or 0x hex), not " + quotedText(value));
-      }
-      hosted = true;
-      options.haveWindowId = true;
-      options.windowId = static_cast<unsigned long>(id);
-      ++i;
-    } else if (arg == "--window") {
-      window = true;
-      // The size is optional: a following WxH is taken as it.
-      if (value != nullptr && std::strchr(value, 'x') != nullptr && value[0] >= '0' && value[0] <= '9') {
-        if (!parseSize(value, options.windowWidth, options.windowHeight)) {
-          return invalid("--window takes WIDTHxHEIGHT with each side from 1 to " +
-                         std::to_string(MAX_RENDER_DIMENSION) + ", not " + quotedText(value));
-        }
-        ++i;
-      }
-    } else if (arg.size() > 2 && arg[0] == '-' && arg[1] == '-') {
-      return invalid("unknown option " + quotedText(arg) + " (see --help)");
-    } else {
       if (!rest.empty()) rest += ' ';
       rest += arg;
+      continue;
     }
+    const char* next = i + 1 < argc ? argv[i + 1] : nullptr;
+    const char* value = nullptr;
+    if (row->value == OptionValue::Required) {
+      if (next == nullptr) return invalid(arg + " needs a value");
+      value = next;
+      ++i;
+    } else if (row->value == OptionValue::OptionalSize && looksLikeSize(next)) {
+      value = next;
+      ++i;
+    }
+    const std::string error = row->apply(p, value, arg);
+    if (!error.empty()) return invalid(error);
   }
-  if (help) {
+  LaunchOptions& options = p.options;
+  if (p.help) {
     options.mode = LaunchMode::Help;
-  } else if (version) {
+  } else if (p.version) {
     options.mode = LaunchMode::Version;
-  } else if (addTo || removeFrom) {
+  } else if (p.addTo || p.removeFrom) {
     if (argc != 2) {
-      return invalid(std::string(addTo ? "--add-to-xscreensaver" : "--remove-from-xscreensaver") +
+      return invalid(std::string(p.addTo ? "--add-to-xscreensaver" : "--remove-from-xscreensaver") +
                      " takes no other arguments");
     }
-    options.mode = addTo ? LaunchMode::AddToXScreenSaver : LaunchMode::RemoveFromXScreenSaver;
-  } else if (render && bench) {
+    options.mode = p.addTo ? LaunchMode::AddToXScreenSaver : LaunchMode::RemoveFromXScreenSaver;
+  } else if (p.render && p.bench) {
     return invalid("--render and --bench cannot be combined");
-  } else if (render || bench) {
+  } else if (p.render || p.bench) {
     if (!rest.empty()) {
       return invalid("unexpected argument " + quotedText(rest) + " with --render/--bench");
     }
-    options.mode = render ? LaunchMode::Render : LaunchMode::Bench;
-  } else if (headlessOnly) {
+    options.mode = p.render ? LaunchMode::Render : LaunchMode::Bench;
+  } else if (p.headlessOnly) {
     return invalid("--size, --seconds, --fps and --seed need --render FILE.png or --bench");
-  } else if (hosted || window) {
-    if (hosted && window) return invalid("--window cannot be combined with -root or -window-id");
+  } else if (p.hosted || p.window) {
+    if (p.hosted && p.window) return invalid("--window cannot be combined with -root or -window-id");
     if (!rest.empty()) {
       return invalid("unexpected argument " + quotedText(rest) + " with " +
-                     (hosted ? "-root/-window-id" : "--window"));
+                     (p.hosted ? "-root/-window-id" : "--window"));
     }
-    options.mode = hosted ? LaunchMode::Hosted : LaunchMode::Window;
+    options.mode = p.hosted ? LaunchMode::Hosted : LaunchMode::Window;
   }
   options.saverCommandLine = rest;
   return options;
 }
 
 const char* usageText() {
-  return "Usage: starbloom [SWITCH] [OPTIONS]\n"
-         "Firework screen saver (OpenGL).\n"
-         "\n"
-         "Saver switches (case-insensitive, '-' or '/' prefix):\n"
-         "  /s                 run the saver full screen\n"
-         "  /p ID, /l ID       preview inside the X11 window ID (decimal)\n"
-         "  /c, /c:ID          configuration dialog, owned by window ID (else the active window)\n"
-         "  (none)             configuration dialog\n"
-         "\n"
-         "Hosted by a screen saver daemon or locker (XScreenSaver, xsecurelock):\n"
-         "  -root, --root      draw into the window named by XSCREENSAVER_WINDOW (decimal or\n"
-         "                     0x hex), or the root window when it is unset\n"
-         "  -window-id ID      draw into the X window ID (wins over -root)\n"
-         "                     Either way the fireworks fill the window, whatever its size.\n"
-         "\n"
-         "XScreenSaver's list of programs in ~/.xscreensaver:\n"
-         "  --add-to-xscreensaver\n"
-         "                     add \"GL: starbloom --root\" to it (or enable Starbloom's\n"
-         "                     disabled entry); a missing file starts from the defaults\n"
-         "  --remove-from-xscreensaver\n"
-         "                     take Starbloom's entries out of it\n"
-         "\n"
-         "Options:\n"
-         "  --window [WxH]     run in a normal window (default 1280x720) to try it out;\n"
-         "                     Esc, q or closing the window end it\n"
-         "  --platform NAME    window system of /s and --window: wayland or x11 (default:\n"
-         "                     Wayland when WAYLAND_DISPLAY names a compositor that answers)\n"
-         "  --render FILE.png  render off screen, no display needed, and write the last frame\n"
-         "  --bench            render off screen and print the figures only\n"
-         "  --size WxH         picture size for --render/--bench (default 1280x720)\n"
-         "  --seconds S        simulated seconds to render (default 10)\n"
-         "  --fps F            frames per simulated second (default 60)\n"
-         "  --seed N           random seed; equal seeds give equal pictures\n"
-         "  --set KEY=VALUE    override one setting for this run (repeatable)\n"
-         "  --help             show this text\n"
-         "  --version          show the version\n";
+  static const std::string text = buildUsage();
+  return text.c_str();
 }
 
 } // namespace starbloom
