@@ -231,13 +231,12 @@ DialogState readState(const DialogView& view) {
 
 int ignoreXError(Display*, XErrorEvent*) { return 0; }
 
-// Makes the shown window transient for owner when that window exists.
+// Makes the shown window transient for owner, a window that existed when
+// the owner was chosen; one gone since is a BadWindow, ignored.
 void setOwner(Fl_Window& window, Window owner) {
   if (owner == 0) return;
   int (*previous)(Display*, XErrorEvent*) = XSetErrorHandler(ignoreXError);
-  XWindowAttributes attributes{};
-  const bool exists = XGetWindowAttributes(fl_display, owner, &attributes) != 0;
-  if (exists) XSetTransientForHint(fl_display, fl_xid(&window), owner);
+  XSetTransientForHint(fl_display, fl_xid(&window), owner);
   XSync(fl_display, False);
   XSetErrorHandler(previous);
 }
