@@ -62,9 +62,8 @@ void waitForEvents(SaverWindow& w, int ms, WindowEvents& batch) {
 // On Wayland, a drawable whose compositor has asked for a frame.
 bool readyToPaint(SaverWindow& w) {
   if (!onWayland(w)) return true;
-  const OutputLayout layout = waylandLayout(w);
-  for (int i = 0; i < layout.count; ++i) {
-    if (renderContext.surface.targetReady(layout.areas[i].target)) return true;
+  for (int slot = 0; slot < MAX_SURFACE_TARGETS; ++slot) {
+    if (renderContext.surface.targetReady(slot)) return true;
   }
   return false;
 }
