@@ -91,7 +91,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (const Rule& rule : RULES) {
     const SettingEntry* entry = findSetting(rule.key);
     FUZZ_CHECK(entry != nullptr, "the table lacks %s", rule.key);
-    FUZZ_CHECK((entry->kind == SettingKind::Bool) == rule.boolean, "%s has the wrong kind", rule.key);
+    FUZZ_CHECK((entry->kind == SettingKind::OnOff) == rule.boolean, "%s has the wrong kind", rule.key);
     const long long raw = modelReadInt(lines, SETTINGS_SECTION, rule.key, entry->defaultValue);
 
     const int inMemory = profileReadIntFrom(text, SETTINGS_SECTION, rule.key, entry->defaultValue);
@@ -112,7 +112,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const int global = settingValue(settings, *entry);
     FUZZ_CHECK(global == got, "readSettings() gave %s=%d, readSettingsFrom %d", rule.key, global, got);
 
-    const long long forDialog = rule.boolean ? raw & 1 : raw;
+    const long long rawForDialog = modelReadInt(lines, SETTINGS_SECTION, rule.key, entry->openDefault);
+    const long long forDialog = rule.boolean ? rawForDialog & 1 : rawForDialog;
     const int dialogValue = settingValue(dialog, *entry);
     FUZZ_CHECK(dialogValue == forDialog, "dialog read of %s gave %d, expected %lld", rule.key,
                dialogValue, forDialog);

@@ -144,8 +144,8 @@ void storeWrites(FuzzedDataProvider& in, bool oneKey) {
       value = oneKey ? rawValues[i] : settingValue(s, entry);
     }
     long long expectedValue =
-        written ? value : modelReadInt(original, SETTINGS_SECTION, entry.key, entry.defaultValue);
-    if (entry.kind == SettingKind::Bool) expectedValue &= 1;
+        written ? value : modelReadInt(original, SETTINGS_SECTION, entry.key, entry.openDefault);
+    if (entry.kind == SettingKind::OnOff) expectedValue &= 1;
     const int got = settingValue(back, entry);
     FUZZ_CHECK(got == expectedValue, "%s reads back as %d, expected %lld (%s)", entry.key, got,
                expectedValue, written ? "written" : "kept");

@@ -323,7 +323,7 @@ DialogFontMetrics measureDialogFont() {
 int showConfigDialog(void* display, unsigned long owner) {
   fl_open_display(static_cast<Display*>(display));
   const std::string path = settingsFilePath();
-  readConfigDialogSettings(path, settings);
+  readSettingValuesFrom(path, settings);
 
   DialogView view;
   view.dialog = &CONFIG_DIALOG;

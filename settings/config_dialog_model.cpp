@@ -1,6 +1,7 @@
 // The two dialogs as tables. Every control of a template is one row: its
 // kind, text and dialog-unit rectangle, and for the ones that show a setting
-// the key, the radio value or slider range, and what "Default" puts there.
+// the key and the radio value; the slider range and what "Default" puts
+// there come from the setting's own row in the settings table.
 // Opening, "OK" and "Default" are walks over the rows that move values
 // between the Settings record and a DialogState, so a new control is a new
 // row and nothing else. Dialog units become pixels from the dialog font's
@@ -16,7 +17,6 @@
 
 #include "report/message_box.h"
 #include "math/vector.h"
-#include "settings/profile.h"
 #include "settings/settings_store.h"
 
 namespace starbloom {
@@ -32,29 +32,32 @@ constexpr DialogControl control(int id, ControlKind kind, const char* text, Dial
   return c;
 }
 
-constexpr DialogControl checkBox(int id, const char* text, DialogRect rect, const char* key,
-                                 int defaultState) {
+// A control's setting row; a key missing from the table stops the build
+// here (the index is -1).
+constexpr const SettingEntry& rowOf(const char* key) { return SETTING_TABLE[settingIndex(key)]; }
+
+constexpr DialogControl checkBox(int id, const char* text, DialogRect rect, const char* key) {
   DialogControl c = control(id, ControlKind::CheckBox, text, rect);
   c.key = key;
-  c.defaultState = defaultState;
+  c.defaultState = rowOf(key).dialogDefault;
   return c;
 }
 
 constexpr DialogControl radio(int id, const char* text, DialogRect rect, const char* key, int value,
-                              int defaultState, bool fallback = false) {
-  DialogControl c = checkBox(id, text, rect, key, defaultState);
+                              bool fallback = false) {
+  DialogControl c = checkBox(id, text, rect, key);
   c.kind = ControlKind::RadioButton;
   c.value = value;
   c.fallback = fallback;
+  if (c.defaultState != LEFT_ALONE) c.defaultState = c.defaultState == value ? 1 : 0;
   return c;
 }
 
-constexpr DialogControl slider(int id, DialogRect rect, const char* key, int lo, int hi,
-                               int defaultState) {
-  DialogControl c = checkBox(id, "", rect, key, defaultState);
+constexpr DialogControl slider(int id, DialogRect rect, const char* key) {
+  DialogControl c = checkBox(id, "", rect, key);
   c.kind = ControlKind::Slider;
-  c.rangeMin = lo;
-  c.rangeMax = hi;
+  c.rangeMin = rowOf(key).rangeMin;
+  c.rangeMax = rowOf(key).rangeMax;
   return c;
 }
 
@@ -79,65 +82,64 @@ constexpr DialogControl picture(int bitmap, int x, int y) {
   return c;
 }
 
-// "Default" of the configuration dialog differs from the key defaults in
-// two places: the cycle time goes to 7 and "Small fire" is cleared. It
-// leaves "Half size" as it is: the screen mode is not a look to reset.
+// Each control that shows a setting takes its slider range and what
+// "Default" puts there from the setting's row.
 constexpr DialogControl CONFIG_CONTROLS[] = {
-    checkBox(1000, "Texture", {3, 13, 38, 10}, "tex", 1),
-    checkBox(1001, "Light", {3, 27, 30, 10}, "blight", 1),
-    radio(1002, "HIGH", {66, 37, 31, 10}, "detail", 3, 0),
+    checkBox(1000, "Texture", {3, 13, 38, 10}, "tex"),
+    checkBox(1001, "Light", {3, 27, 30, 10}, "blight"),
+    radio(1002, "HIGH", {66, 37, 31, 10}, "detail", 3),
     frame("Detail", {58, 9, 57, 72}),
-    radio(1003, "MID", {66, 51, 27, 10}, "detail", 2, 1),
-    radio(1004, "LOW", {66, 65, 29, 10}, "detail", 1, 0, true),
+    radio(1003, "MID", {66, 51, 27, 10}, "detail", 2),
+    radio(1004, "LOW", {66, 65, 29, 10}, "detail", 1, true),
     button(1005, "OK", {131, 58, 85, 17}, DialogCommand::Ok),
     button(1006, "Cancel", {176, 83, 40, 17}, DialogCommand::Cancel),
-    checkBox(1007, "Liner", {3, 41, 49, 10}, "liner", 0),
-    slider(1009, {13, 113, 102, 22}, "ttime", 5, 20, 7),
+    checkBox(1007, "Liner", {3, 41, 49, 10}, "liner"),
+    slider(1009, {13, 113, 102, 22}, "ttime"),
     label(1011, "0.5 [fires/sec]", {17, 103, 45, 8}),
     label(0, "2.0 ", {105, 103, 11, 8}),
     frame("Cycle Time", {3, 87, 117, 54}),
-    checkBox(1013, "Blur", {3, 55, 28, 10}, "blur", 1),
+    checkBox(1013, "Blur", {3, 55, 28, 10}, "blur"),
     frame("Screen Mode", {127, 14, 92, 37}),
-    radio(1019, "MAXIMUM", {66, 23, 46, 10}, "detail", 4, 0),
-    checkBox(1020, "Small fire", {3, 69, 44, 10}, "big", 0),
+    radio(1019, "MAXIMUM", {66, 23, 46, 10}, "detail", 4),
+    checkBox(1020, "Small fire", {3, 69, 44, 10}, "big"),
     button(1026, "More", {131, 115, 85, 17}, DialogCommand::More),
     button(1032, "Default", {131, 83, 40, 17}, DialogCommand::Default),
-    checkBox(1040, "Half size", {133, 28, 42, 10}, "half", LEFT_ALONE),
+    checkBox(1040, "Half size", {133, 28, 42, 10}, "half"),
 };
 
 constexpr DialogControl MORE_CONTROLS[] = {
     button(1, "OK", {174, 16, 50, 14}, DialogCommand::Ok, ControlKind::DefaultButton),
     button(2, "Cancel", {174, 36, 50, 14}, DialogCommand::Cancel),
-    checkBox(1022, "Spark fire", {7, 95, 45, 10}, "flash", 1),
-    checkBox(1001, "Move camera", {7, 125, 55, 10}, "move", 1),
-    checkBox(1023, "Diffuse fire", {7, 110, 49, 10}, "diffuse", 1),
-    slider(1024, {137, 99, 102, 23}, "spread", 5, 30, 15),
+    checkBox(1022, "Spark fire", {7, 95, 45, 10}, "flash"),
+    checkBox(1001, "Move camera", {7, 125, 55, 10}, "move"),
+    checkBox(1023, "Diffuse fire", {7, 110, 49, 10}, "diffuse"),
+    slider(1024, {137, 99, 102, 23}, "spread"),
     label(0, "Spread", {108, 109, 21, 8}),
-    slider(1025, {137, 124, 103, 23}, "airreg", 5, 20, 9),
+    slider(1025, {137, 124, 103, 23}, "airreg"),
     label(0, "Air resistance", {96, 133, 42, 8}),
     picture(BANNER_BITMAP, 3, 3),
     button(1027, "Default", {174, 66, 50, 14}, DialogCommand::Default),
     frame("Landscape Setting", {6, 171, 242, 89}),
-    slider(1028, {135, 185, 103, 21}, "landres", 20, 100, 24),
-    slider(1029, {135, 210, 103, 21}, "landsi", 20, 100, 20),
+    slider(1028, {135, 185, 103, 21}, "landres"),
+    slider(1029, {135, 210, 103, 21}, "landsi"),
     label(0, "Grid res", {110, 195, 24, 8}),
     label(0, "Size", {118, 219, 13, 8}),
-    checkBox(1030, "Display Landscape", {14, 185, 71, 10}, "land", 0),
-    checkBox(1031, "Z Buffer", {14, 201, 41, 10}, "zbuffer", 1),
-    checkBox(1033, "Flash effect", {7, 140, 51, 10}, "flash_effect", 0),
-    radio(1034, "Red", {107, 243, 27, 10}, "lcolor", 0, 0),
+    checkBox(1030, "Display Landscape", {14, 185, 71, 10}, "land"),
+    checkBox(1031, "Z Buffer", {14, 201, 41, 10}, "zbuffer"),
+    checkBox(1033, "Flash effect", {7, 140, 51, 10}, "flash_effect"),
+    radio(1034, "Red", {107, 243, 27, 10}, "lcolor", 0),
     frame("Color", {99, 233, 143, 24}),
-    radio(1035, "Green", {137, 243, 33, 10}, "lcolor", 1, 1),
-    radio(1037, "White", {205, 243, 32, 10}, "lcolor", 3, 0, true),
-    radio(1036, "Blue", {173, 243, 29, 10}, "lcolor", 2, 0),
-    checkBox(1038, "Multi pass lighting", {14, 217, 70, 10}, "multipass", 1),
-    checkBox(1039, "Fog", {14, 233, 27, 10}, "fog", 0),
+    radio(1035, "Green", {137, 243, 33, 10}, "lcolor", 1),
+    radio(1037, "White", {205, 243, 32, 10}, "lcolor", 3, true),
+    radio(1036, "Blue", {173, 243, 29, 10}, "lcolor", 2),
+    checkBox(1038, "Multi pass lighting", {14, 217, 70, 10}, "multipass"),
+    checkBox(1039, "Fog", {14, 233, 27, 10}, "fog"),
     label(0, "min", {140, 90, 11, 8}),
     label(0, "max", {226, 90, 13, 8}),
     label(0, "min", {140, 177, 11, 8}),
     label(0, "max", {226, 177, 13, 8}),
-    checkBox(1041, "Lens flare", {7, 155, 45, 10}, "lens", 0),
-    slider(1042, {137, 149, 100, 20}, "gamma", 5, 15, 10),
+    checkBox(1041, "Lens flare", {7, 155, 45, 10}, "lens"),
+    slider(1042, {137, 149, 100, 20}, "gamma"),
     label(0, "Gamma", {108, 158, 23, 8}),
 };
 
@@ -219,12 +221,6 @@ PixelRect centredWindow(int cx, int cy, int w, int h, const PixelRect& area) {
   if (p.x < area.x) p.x = area.x; // larger than the area: its top left shows
   if (p.y < area.y) p.y = area.y;
   return p;
-}
-
-void readConfigDialogSettings(const std::string& path, Settings& s) {
-  readSettingValuesFrom(path, s);
-  // Unchecked "Small fire" is the dialog's own default, unlike the saver's.
-  s.big = (profileReadInt(path.c_str(), SETTINGS_SECTION, "big", 0) & 1) != 0;
 }
 
 DialogState controlsFromSettings(const DialogTemplate& dialog, const Settings& s) {

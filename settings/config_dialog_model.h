@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <string>
 
-#include "settings/settings.h"
+#include "settings/setting_table.h"
 
 namespace starbloom {
 
@@ -33,8 +33,6 @@ struct DialogRect {
   int h = 0;
 };
 
-constexpr int LEFT_ALONE = -1; // a control "Default" does not change
-
 struct DialogControl {
   int id = 0;                                  // control id; 0 for the unnamed ones
   ControlKind kind = ControlKind::StaticText;
@@ -43,9 +41,9 @@ struct DialogControl {
   const char* key = nullptr;                   // the setting shown; nullptr for none
   int value = 0;                               // radio: the key's value; picture: bitmap id
   bool fallback = false;                       // radio checked when no button has the value
-  int rangeMin = 0;                            // slider range, inclusive
+  int rangeMin = 0;                            // slider range, inclusive (the setting's)
   int rangeMax = 0;
-  int defaultState = 0;                        // what "Default" sets: 0/1, slider position or LEFT_ALONE
+  int defaultState = 0;                        // what "Default" sets: 0/1, slider position or LEFT_ALONE (from the setting)
   DialogCommand command = DialogCommand::Ignored; // push buttons
 };
 
@@ -97,10 +95,6 @@ PixelRect dialogUnitsToPixels(const DialogFontMetrics& font, const DialogRect& u
 // The top left of a w x h window centred on (cx, cy), kept inside the area
 // (x, y, w, h) as far as it fits.
 PixelRect centredWindow(int cx, int cy, int w, int h, const PixelRect& area);
-
-// Opening the configuration dialog: the 25 keys from the file at path with
-// their defaults, except that big defaults to 0 here, and without clamps.
-void readConfigDialogSettings(const std::string& path, Settings& s);
 
 // The controls as the settings show them: a radio group checks the button
 // of its value or its fallback, a slider shows a value outside its range at

@@ -1,7 +1,7 @@
-// The settings store: the table of the 25 keys and everything that walks
-// it. The start-up read loads the settings file once and looks each key up
-// in table order; the two clamps and the blur factor on sizeBase happen at
-// fixed points of that walk, found by key in the table at compile time, so
+// The settings store: everything that walks the table of the 25 keys. The
+// start-up read loads the settings file once and looks each key up in table
+// order; the two clamps and the blur factor on sizeBase happen at fixed
+// points of that walk, found by key in the table at compile time, so
 // reordering the table cannot silently move them. Writes go through the
 // profile layer's atomic rewrite; a dialog's keys are edited in memory and
 // written in one rewrite. Nothing here runs per frame.
@@ -23,94 +23,13 @@ namespace starbloom {
 
 namespace {
 
-constexpr SettingEntry boolSetting(const char* key, bool Settings::*field, int defaultValue) {
-  SettingEntry e;
-  e.key = key;
-  e.kind = SettingKind::Bool;
-  e.boolField = field;
-  e.defaultValue = defaultValue;
-  return e;
-}
-
-constexpr SettingEntry intSetting(const char* key, int Settings::*field, int defaultValue) {
-  SettingEntry e;
-  e.key = key;
-  e.intField = field;
-  e.defaultValue = defaultValue;
-  return e;
-}
-
-constexpr SettingEntry clampedSetting(const char* key, int Settings::*field, int defaultValue,
-                                      int lo, int hi) {
-  SettingEntry e = intSetting(key, field, defaultValue);
-  e.clamped = true;
-  e.clampMin = lo;
-  e.clampMax = hi;
-  return e;
-}
-
-} // namespace
-
-constexpr SettingEntry SETTING_TABLE[SETTING_COUNT] = {
-    boolSetting("tex", &Settings::tex, 1),
-    boolSetting("liner", &Settings::liner, 0),
-    boolSetting("blight", &Settings::blight, 1),
-    clampedSetting("detail", &Settings::detail, 2, 1, 4),
-    clampedSetting("ttime", &Settings::ttime, 10, 5, 20),
-    boolSetting("blur", &Settings::blur, 1),
-    boolSetting("directx", &Settings::directx, 1),
-    intSetting("ress", &Settings::ress, 2),
-    boolSetting("big", &Settings::big, 1),
-    boolSetting("half", &Settings::half, 0),
-    boolSetting("flash", &Settings::flash, 1),
-    boolSetting("move", &Settings::move, 1),
-    boolSetting("diffuse", &Settings::diffuse, 1),
-    intSetting("spread", &Settings::spread, 15),
-    intSetting("airreg", &Settings::airreg, 9),
-    boolSetting("land", &Settings::land, 0),
-    boolSetting("zbuffer", &Settings::zbuffer, 1),
-    intSetting("landres", &Settings::landres, 24),
-    intSetting("landsi", &Settings::landsi, 20),
-    boolSetting("flash_effect", &Settings::flash_effect, 0),
-    intSetting("lcolor", &Settings::lcolor, 1),
-    boolSetting("multipass", &Settings::multipass, 1),
-    boolSetting("fog", &Settings::fog, 0),
-    intSetting("gamma", &Settings::gamma, 10),
-    boolSetting("lens", &Settings::lens, 0),
-};
-
-const char* const MAIN_DIALOG_KEYS[MAIN_DIALOG_KEY_COUNT] = {
-    "tex", "blur", "liner", "blight", "detail", "ttime", "big", "half"};
-
-const char* const MORE_DIALOG_KEYS[MORE_DIALOG_KEY_COUNT] = {
-    "flash",  "move",    "diffuse", "lens",   "spread",       "airreg",    "lcolor", "gamma",
-    "land",   "zbuffer", "landres", "landsi", "flash_effect", "multipass", "fog"};
-
-namespace {
-
-constexpr bool sameKey(const char* a, const char* b) {
-  while (*a && *a == *b) {
-    ++a;
-    ++b;
-  }
-  return *a == *b;
-}
-
-constexpr int tableIndex(const char* key) {
-  for (int i = 0; i < SETTING_COUNT; ++i) {
-    if (sameKey(SETTING_TABLE[i].key, key)) return i;
-  }
-  return -1;
-}
-
 // sizeBase restarts just before detail is read; the clamps and the blur
 // factor follow half, which closes the first group of ten keys.
-constexpr int DETAIL_INDEX = tableIndex("detail");
-constexpr int HALF_INDEX = tableIndex("half");
+constexpr int DETAIL_INDEX = settingIndex("detail");
+constexpr int HALF_INDEX = settingIndex("half");
 static_assert(DETAIL_INDEX == 3 && HALF_INDEX == 9, "start-up steps sit between the first ten keys");
-static_assert(tableIndex("ttime") < HALF_INDEX && tableIndex("blur") < HALF_INDEX,
+static_assert(settingIndex("ttime") < HALF_INDEX && settingIndex("blur") < HALF_INDEX,
               "the clamped keys and blur are read before the clamps apply");
-static_assert(tableIndex("lens") == SETTING_COUNT - 1, "the table holds every key once");
 
 bool keyMatches(const char* tableKey, const char* key, std::size_t length) {
   if (std::strlen(tableKey) != length) return false;
@@ -131,11 +50,12 @@ void readFromText(const std::string& text, Settings& s, bool startUpRules) {
   for (int i = 0; i < SETTING_COUNT; ++i) {
     const SettingEntry& entry = SETTING_TABLE[i];
     if (startUpRules && i == DETAIL_INDEX) s.sizeBase = SIZE_BASE_START;
-    storeSettingValue(s, entry, profileReadIntFrom(text, SETTINGS_SECTION, entry.key, entry.defaultValue));
+    const int fallback = startUpRules ? entry.defaultValue : entry.openDefault;
+    storeSettingValue(s, entry, profileReadIntFrom(text, SETTINGS_SECTION, entry.key, fallback));
     if (startUpRules && i == HALF_INDEX) {
       for (int j = 0; j <= HALF_INDEX; ++j) {
         const SettingEntry& c = SETTING_TABLE[j];
-        if (c.clamped) s.*c.intField = clampInt(s.*c.intField, c.clampMin, c.clampMax);
+        if (c.clamped) s.*c.intField = clampInt(s.*c.intField, c.rangeMin, c.rangeMax);
       }
       if (s.blur) s.sizeBase *= BLUR_SIZE_FACTOR;
     }
@@ -149,12 +69,12 @@ const SettingEntry* findSetting(const char* key) {
 }
 
 int settingValue(const Settings& s, const SettingEntry& entry) {
-  if (entry.kind == SettingKind::Bool) return (s.*entry.boolField) ? 1 : 0;
+  if (entry.kind == SettingKind::OnOff) return (s.*entry.boolField) ? 1 : 0;
   return s.*entry.intField;
 }
 
 void storeSettingValue(Settings& s, const SettingEntry& entry, int value) {
-  if (entry.kind == SettingKind::Bool) {
+  if (entry.kind == SettingKind::OnOff) {
     s.*entry.boolField = (value & 1) != 0;
   } else {
     s.*entry.intField = value;
@@ -257,7 +177,7 @@ bool applySettingOverride(Settings& s, const char* assignment, std::string& erro
     return false;
   }
   int stored = parsed.value;
-  if (entry->clamped) stored = clampInt(stored, entry->clampMin, entry->clampMax);
+  if (entry->clamped) stored = clampInt(stored, entry->rangeMin, entry->rangeMax);
   storeSettingValue(s, *entry, stored);
   if (entry->boolField == &Settings::blur) s.sizeBase = sizeBaseFor(s.blur);
   return true;

@@ -1,47 +1,19 @@
 #pragma once
-// The settings as data: one table of the 25 keys of section [param] in the
-// settings file, with each key's field, default, kind and clamp, in the
-// order the saver reads them. Reading at start-up, the --set overrides, the
-// dialogs' "Default" buttons and their writes all walk this table.
+// Reading and writing the settings file: the start-up read, the dialogs'
+// read and writes, and the --set overrides, each a walk over the settings
+// table (setting_table.h).
 #include <string>
 
-#include "settings/settings.h"
+#include "settings/setting_table.h"
 
 namespace starbloom {
 
-constexpr int SETTING_COUNT = 25;
 constexpr const char* SETTINGS_SECTION = "param";
 constexpr const char* SETTINGS_FILE_NAME = "Sbconfig.ini";
 
 // sizeBase while the keys are read, and its factor when blur is on.
 constexpr float SIZE_BASE_START = 0.15f;
 constexpr float BLUR_SIZE_FACTOR = 0.71428573f;
-
-enum class SettingKind {
-  Bool, // keeps bit 0 of the stored integer
-  Int,  // kept as stored, apart from the clamp
-};
-
-struct SettingEntry {
-  const char* key = nullptr;              // key in [param], spelled as the field
-  SettingKind kind = SettingKind::Int;
-  bool Settings::*boolField = nullptr;    // the field of a Bool entry
-  int Settings::*intField = nullptr;      // the field of an Int entry
-  int defaultValue = 0;                   // missing key or empty value
-  bool clamped = false;                   // clamped at start-up and by --set (detail, ttime)
-  int clampMin = 0;                       // inclusive, when clamped
-  int clampMax = 0;                       // inclusive, when clamped
-};
-
-// In reading order: tex ... half, then the clamps and the blur factor, then
-// the remaining fifteen keys.
-extern const SettingEntry SETTING_TABLE[SETTING_COUNT];
-
-// The keys each dialog writes on "OK", in the order it writes them.
-constexpr int MAIN_DIALOG_KEY_COUNT = 8;
-extern const char* const MAIN_DIALOG_KEYS[MAIN_DIALOG_KEY_COUNT];
-constexpr int MORE_DIALOG_KEY_COUNT = 15;
-extern const char* const MORE_DIALOG_KEYS[MORE_DIALOG_KEY_COUNT];
 
 // The entry of a key, matched case-insensitively as the file does; nullptr
 // for an unknown key.
@@ -76,8 +48,8 @@ void readSettingsFrom(const std::string& path, Settings& s);
 // readSettingsFrom(settingsFilePath(), settings): the running saver's read.
 void readSettings();
 
-// The dialogs' read: the same keys and defaults, without the clamps and
-// without touching sizeBase.
+// The dialogs' read: the same keys, without the clamps and without
+// touching sizeBase; a missing key takes its dialogs' opening default.
 void readSettingValuesFrom(const std::string& path, Settings& s);
 
 // Stores one key's value as decimal text under [param]. False for a key not

@@ -173,8 +173,8 @@ TEST(InstallFiles, HackDescriptionPassesSettingsTheProgramTakes) {
       EXPECT_EQ(c.defaultValue, entry->defaultValue) << "a control at its default passes nothing";
     }
     if (c.kind == "number" && entry->clamped) {
-      EXPECT_EQ(c.low, entry->clampMin);
-      EXPECT_EQ(c.high, entry->clampMax);
+      EXPECT_EQ(c.low, entry->rangeMin);
+      EXPECT_EQ(c.high, entry->rangeMax);
     }
     ASSERT_FALSE(c.args.empty());
     for (std::size_t i = 0; i < c.args.size(); ++i) {
@@ -191,42 +191,10 @@ TEST(InstallFiles, HackDescriptionPassesSettingsTheProgramTakes) {
   }
 }
 
-// What the settings dialogs offer for a key: a slider's range and "Default"
-// position, a check box's 0..1 and default, or a radio group's lowest and
-// highest value and the value of the button "Default" checks.
-struct DialogOffer {
-  bool found = false;
-  int low = INT_MAX;
-  int high = INT_MIN;
-  int defaultValue = 0;
-};
-
-DialogOffer dialogOffer(const std::string& key) {
-  DialogOffer offer;
-  for (const DialogTemplate* dialog : {&CONFIG_DIALOG, &MORE_DIALOG}) {
-    for (int i = 0; i < dialog->count; ++i) {
-      const DialogControl& c = dialog->controls[i];
-      if (!c.key || key != c.key) continue;
-      offer.found = true;
-      if (c.kind == ControlKind::RadioButton) {
-        offer.low = std::min(offer.low, c.value);
-        offer.high = std::max(offer.high, c.value);
-        if (c.defaultState == 1) offer.defaultValue = c.value;
-      } else {
-        offer.low = c.kind == ControlKind::Slider ? c.rangeMin : 0;
-        offer.high = c.kind == ControlKind::Slider ? c.rangeMax : 1;
-        offer.defaultValue = c.defaultState;
-      }
-    }
-  }
-  return offer;
-}
-
-// The cycle time's "Default" departs from its key default; the
-// description keeps the key default, since a slider left at its default
-// passes nothing and the program then starts from the key default.
-constexpr const char* DIALOG_DEFAULT_DEPARTS[] = {"ttime"};
-
+// The hack description's sliders and check boxes offer what the settings
+// dialogs offer: the setting's range, and its key default (a control left at
+// its default passes nothing, and the program then starts from the key
+// default, even where a dialog's "Default" departs from it).
 TEST(InstallFiles, HackDescriptionOffersWhatTheDialogsOffer) {
   const std::vector<Tag> tags = openingTags(readSource("data/starbloom.xml"));
   int checked = 0;
@@ -236,28 +204,61 @@ TEST(InstallFiles, HackDescriptionOffersWhatTheDialogsOffer) {
     const std::string key = attributeOf(tag, "id");
     SCOPED_TRACE(tag.name + " " + key);
     ++checked;
-    const DialogOffer offer = dialogOffer(key);
-    ASSERT_TRUE(offer.found) << "no dialog control for this key";
+    const SettingEntry* entry = findSetting(key.c_str());
+    ASSERT_NE(entry, nullptr);
+    EXPECT_NE(entry->dialog, SettingDialog::Unshown) << "no dialog offers this key";
     int low = 0, high = 1, defaultValue = attributeOf(tag, "arg-unset").empty() ? 0 : 1;
     if (isSlider) {
       low = std::stoi(attributeOf(tag, "low"));
       high = std::stoi(attributeOf(tag, "high"));
       defaultValue = std::stoi(attributeOf(tag, "default"));
     }
-    EXPECT_EQ(low, offer.low) << "low end";
-    EXPECT_EQ(high, offer.high) << "high end";
-    const bool departs = std::find(std::begin(DIALOG_DEFAULT_DEPARTS), std::end(DIALOG_DEFAULT_DEPARTS),
-                                   key) != std::end(DIALOG_DEFAULT_DEPARTS);
-    if (departs) {
-      const SettingEntry* entry = findSetting(key.c_str());
-      ASSERT_NE(entry, nullptr);
-      EXPECT_NE(offer.defaultValue, entry->defaultValue) << "the dialog's default no longer departs";
-      EXPECT_EQ(defaultValue, entry->defaultValue) << "default";
-    } else {
-      EXPECT_EQ(defaultValue, offer.defaultValue) << "default";
-    }
+    EXPECT_EQ(low, entry->rangeMin) << "low end";
+    EXPECT_EQ(high, entry->rangeMax) << "high end";
+    EXPECT_EQ(defaultValue, entry->defaultValue) << "default";
   }
   EXPECT_GT(checked, 0) << "no controls read from " << sourcePath("data/starbloom.xml");
+}
+
+// The manual page's list of settings and the settings fuzz dictionary name
+// the table's keys, in its order; each manual entry gives the key's default
+// and the range the dialogs offer.
+TEST(InstallFiles, ManualPageAndFuzzDictionaryListTheSettingsTable) {
+  const std::string page = readSource("data/starbloom.6");
+  const std::size_t begin = page.find("\n.SH SETTINGS\n");
+  ASSERT_NE(begin, std::string::npos) << "no SETTINGS section in " << sourcePath("data/starbloom.6");
+  const std::string section = page.substr(begin + 1, page.find("\n.SH ", begin + 1) - begin);
+  static const std::regex entryPattern(R"(\.TP\n\.B (\w+)\n((?:[^.][^\n]*\n)+))");
+  std::vector<std::string> manualKeys;
+  std::map<std::string, std::string> manualText;
+  const std::sregex_iterator end;
+  for (auto m = std::sregex_iterator(section.begin(), section.end(), entryPattern); m != end; ++m) {
+    manualKeys.push_back((*m)[1]);
+    manualText[(*m)[1]] = std::regex_replace((*m)[2].str(), std::regex("\n"), " ");
+  }
+  std::vector<std::string> dictionaryKeys;
+  std::istringstream dictionary(readSource("fuzz/dict/settings.dict"));
+  static const std::regex keyToken("^\"(\\w+)=\"$");
+  for (std::string line; std::getline(dictionary, line);) {
+    std::smatch m;
+    if (std::regex_match(line, m, keyToken)) dictionaryKeys.push_back(m[1]);
+  }
+  std::vector<std::string> tableKeys;
+  for (const SettingEntry& e : SETTING_TABLE) tableKeys.push_back(e.key);
+  EXPECT_EQ(manualKeys, tableKeys);
+  EXPECT_EQ(dictionaryKeys, tableKeys);
+
+  for (const SettingEntry& e : SETTING_TABLE) {
+    const std::string& text = manualText[e.key];
+    SCOPED_TRACE(std::string(e.key) + ": " + text);
+    EXPECT_TRUE(std::regex_search(text, std::regex("\\bdefault " + std::to_string(e.defaultValue) + "\\b")));
+    if (e.dialog == SettingDialog::Unshown) continue;
+    const std::string lo = std::to_string(e.rangeMin), hi = std::to_string(e.rangeMax);
+    // "0 or 1", "5 to 20", or each value named: "1 low, ... 4 maximum".
+    const std::string range = e.kind == SettingKind::OnOff ? "0 or 1"
+                                                           : "(" + lo + " to " + hi + "|" + lo + " \\w+, .*\\b" + hi + " \\w+)";
+    EXPECT_TRUE(std::regex_search(text, std::regex("\\b" + range + "[;,]")));
+  }
 }
 
 TEST(InstallFiles, DesktopEntryHasTheRequiredKeys) {

@@ -9,6 +9,7 @@
 #include "report/message_box.h"
 #include "settings/config_dialog_model.h"
 #include "settings/profile.h"
+#include "settings/settings_store.h"
 #include "temp_folder.h"
 
 namespace starbloom {
@@ -37,7 +38,7 @@ std::vector<int> sliders(const DialogTemplate& dialog, const DialogState& state)
 
 // Opens the configuration dialog on the file at path, as showing it does.
 DialogState openConfig(const std::string& path, Settings& s) {
-  readConfigDialogSettings(path, s);
+  readSettingValuesFrom(path, s);
   return controlsFromSettings(CONFIG_DIALOG, s);
 }
 
