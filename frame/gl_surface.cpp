@@ -25,7 +25,7 @@ constexpr GLfloat FOG_END = 200.0f;
 } // namespace
 
 bool GlSurface::create(NativeWindow parent, int w, int h, int bits) {
-  window = parent;
+  glx.parent = parent;
   width = w;
   height = h;
   colourBits = bits;
@@ -64,17 +64,17 @@ void GlSurface::present() {
 bool GlSurface::addTarget(int slot, void* nativeWindow, int w, int h) {
   if (binding != SurfaceBinding::Wayland || slot < 0 || slot >= MAX_SURFACE_TARGETS) return false;
   removeTarget(slot);
-  targets[slot].nativeWindow = nativeWindow;
-  targets[slot].width = w;
-  targets[slot].height = h;
+  wayland.targets[slot].nativeWindow = nativeWindow;
+  wayland.targets[slot].width = w;
+  wayland.targets[slot].height = h;
   // Before create, the slot waits for the context.
-  return nativeDisplay == nullptr || waylandTargetAdd(*this, slot);
+  return wayland.eglDisplay == nullptr || waylandTargetAdd(*this, slot);
 }
 
 void GlSurface::removeTarget(int slot) {
   if (binding != SurfaceBinding::Wayland || slot < 0 || slot >= MAX_SURFACE_TARGETS) return;
   waylandTargetRemove(*this, slot);
-  targets[slot] = SurfaceTarget{};
+  wayland.targets[slot] = SurfaceTarget{};
 }
 
 void GlSurface::resizeTarget(int slot, int w, int h) {
@@ -87,7 +87,7 @@ void GlSurface::resizeTarget(int slot, int w, int h) {
 
 void GlSurface::applyPlan(const SurfacePlan& plan) {
   binding = plan.binding;
-  hostDisplay = plan.hostDisplay;
+  wayland.hostDisplay = plan.hostDisplay;
   for (int i = 0; i < plan.drawableCount; ++i) {
     const SurfacePlan::Drawable& d = plan.drawables[i];
     addTarget(d.slot, d.nativeWindow, d.width, d.height);

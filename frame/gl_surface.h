@@ -8,8 +8,8 @@
 
 namespace starbloom {
 
-// A native window handle: an X11 window id, the parent of the GLX binding's
-// child window (0 for none).
+// The saver's X11 window, which the GLX binding's child window goes in (0
+// for none).
 using NativeWindow = unsigned long;
 
 // Which binding a GlSurface uses; chosen once when the program starts.
@@ -49,9 +49,32 @@ struct SurfacePlan {
   int drawableCount = 0;
 };
 
+// The GLX binding's drawable: a child of the saver's X11 window, on a
+// connection of its own.
+struct GlxDrawable {
+  void* display = nullptr;   // Display*, owned
+  NativeWindow parent = 0;   // the saver window; not owned
+  NativeWindow child = 0;    // the window drawn into; owned
+};
+
+// The off-screen binding's drawable.
+struct PbufferDrawable {
+  void* eglDisplay = nullptr; // EGLDisplay, owned
+  void* eglSurface = nullptr; // EGLSurface
+};
+
+// The Wayland binding's drawables: one per slot the host chooses; the host
+// fills the slots it has before create, and adds and removes them later.
+struct WaylandDrawables {
+  void* hostDisplay = nullptr; // wl_display*, the host's
+  void* eglDisplay = nullptr;  // EGLDisplay on that connection, owned
+  void* eglConfig = nullptr;   // EGLConfig of every window surface
+  SurfaceTarget targets[MAX_SURFACE_TARGETS];
+  int currentTarget = 0;       // the slot drawn into and presented
+};
+
 struct GlSurface {
   SurfaceBinding binding = SurfaceBinding::Glx;
-  NativeWindow window = 0;        // the saver window; not owned
   void* glContext = nullptr;      // GLXContext or EGLContext; owned
   int width = 0;
   int height = 0;
@@ -61,19 +84,11 @@ struct GlSurface {
   int textureCount = 0;           // texture images uploaded through this surface
   bool clearDepth = true;         // every frame also clears the depth buffer
 
-  // Wayland: the host's connection (wl_display*, not owned) and the
-  // drawables, one per slot the host chooses; the host fills the slots it
-  // has before create, and adds and removes them later.
-  void* hostDisplay = nullptr;
-  SurfaceTarget targets[MAX_SURFACE_TARGETS];
-  int currentTarget = 0;          // the slot drawn into and presented
-
-  // Binding state, owned by the binding's .cpp.
-  void* nativeDisplay = nullptr;  // Display* (GLX) or EGLDisplay
-  void* nativeSurface = nullptr;  // EGLSurface (Offscreen)
-  void* nativeConfig = nullptr;   // EGLConfig (Wayland)
-  NativeWindow glWindow = 0;      // GLX child window (Glx)
-  bool ownsDisplay = false;
+  // The binding's own state: only the record of the binding in use is
+  // filled, and only that binding's .cpp writes it.
+  GlxDrawable glx;
+  PbufferDrawable pbuffer;
+  WaylandDrawables wayland;
 
   // Creates and makes current the context, reporting what fails on the
   // way; false when no context was made current. Drawing goes on either

@@ -107,28 +107,27 @@ bool offscreenSurfaceCreate(GlSurface& surface) {
     eglTerminate(display);
     return false;
   }
-  surface.nativeDisplay = display;
-  surface.nativeSurface = pbuffer;
+  surface.pbuffer.eglDisplay = display;
+  surface.pbuffer.eglSurface = pbuffer;
   surface.glContext = context;
-  surface.ownsDisplay = true;
   return true;
 }
 
 void offscreenSurfaceRelease(GlSurface& surface) {
-  if (surface.nativeDisplay == nullptr) return;
-  EGLDisplay display = surface.nativeDisplay;
+  if (surface.pbuffer.eglDisplay == nullptr) return;
+  EGLDisplay display = surface.pbuffer.eglDisplay;
   eglMakeCurrent(display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
   if (surface.glContext != nullptr) eglDestroyContext(display, surface.glContext);
-  if (surface.nativeSurface != nullptr) eglDestroySurface(display, surface.nativeSurface);
+  if (surface.pbuffer.eglSurface != nullptr) eglDestroySurface(display, surface.pbuffer.eglSurface);
   eglTerminate(display);
   eglReleaseThread();
   surface.glContext = nullptr;
-  surface.nativeSurface = nullptr;
-  surface.nativeDisplay = nullptr;
+  surface.pbuffer.eglSurface = nullptr;
+  surface.pbuffer.eglDisplay = nullptr;
 }
 
 void offscreenSurfacePresent(GlSurface& surface) {
-  if (surface.nativeDisplay == nullptr) return;
+  if (surface.pbuffer.eglDisplay == nullptr) return;
   glFinish();
 }
 

@@ -211,15 +211,14 @@ bool glxSurfaceCreate(GlSurface& surface) {
     showMessageBox(NO_FORMAT_TEXT, ERROR_CAPTION);
     return false;
   }
-  surface.nativeDisplay = display;
-  surface.ownsDisplay = true;
+  surface.glx.display = display;
   quietenErrors(display);
 
   int screen = 0;
   int windowDepth = 0;
   int parentWidth = 0;
   int parentHeight = 0;
-  describeParent(display, surface.window, screen, windowDepth, parentWidth, parentHeight);
+  describeParent(display, surface.glx.parent, screen, windowDepth, parentWidth, parentHeight);
 
   XVisualInfo wanted{};
   wanted.screen = screen;
@@ -239,23 +238,23 @@ bool glxSurfaceCreate(GlSurface& surface) {
   // drawing area in it.
   surface.windowWidth = parentWidth > 0 ? parentWidth : surface.width;
   surface.windowHeight = parentHeight > 0 ? parentHeight : surface.height;
-  surface.glWindow = createChild(display, surface.window, visuals[chosen], surface.windowWidth,
+  surface.glx.child = createChild(display, surface.glx.parent, visuals[chosen], surface.windowWidth,
                                  surface.windowHeight);
-  if (surface.glWindow == 0) showMessageBox(SET_FORMAT_TEXT, ERROR_CAPTION);
+  if (surface.glx.child == 0) showMessageBox(SET_FORMAT_TEXT, ERROR_CAPTION);
 
   // The context is made whatever happened to the window; whether it could
   // be made current is not checked, drawing goes on either way.
   GLXContext context = glXCreateContext(display, &visuals[chosen], nullptr, True);
   surface.glContext = context;
-  if (context != nullptr && surface.glWindow != 0) {
-    glXMakeCurrent(display, surface.glWindow, context);
+  if (context != nullptr && surface.glx.child != 0) {
+    glXMakeCurrent(display, surface.glx.child, context);
   }
   XFree(visuals);
   return glxSurfaceIsCurrent(surface);
 }
 
 void glxSurfaceRelease(GlSurface& surface) {
-  Display* display = static_cast<Display*>(surface.nativeDisplay);
+  Display* display = static_cast<Display*>(surface.glx.display);
   if (display == nullptr) return;
   // Only our own context is unbound: another one (an off-screen EGL
   // context, say) may be current on this thread.
@@ -265,35 +264,34 @@ void glxSurfaceRelease(GlSurface& surface) {
   if (surface.glContext != nullptr) {
     glXDestroyContext(display, static_cast<GLXContext>(surface.glContext));
   }
-  if (surface.glWindow != 0) {
+  if (surface.glx.child != 0) {
     // The saver window, and the child with it, may already be gone; the
     // errors that causes are quiet.
     XWindowAttributes attributes{};
-    const bool described = XGetWindowAttributes(display, surface.glWindow, &attributes) != 0;
-    XDestroyWindow(display, surface.glWindow);
+    const bool described = XGetWindowAttributes(display, surface.glx.child, &attributes) != 0;
+    XDestroyWindow(display, surface.glx.child);
     if (described && attributes.colormap != None) XFreeColormap(display, attributes.colormap);
   }
   // Closing delivers the last errors of the connection, still quietly.
-  if (surface.ownsDisplay) XCloseDisplay(display);
+  XCloseDisplay(display);
   restoreErrors();
   surface.glContext = nullptr;
-  surface.glWindow = 0;
-  surface.nativeDisplay = nullptr;
-  surface.ownsDisplay = false;
+  surface.glx.child = 0;
+  surface.glx.display = nullptr;
 }
 
 void glxSurfacePresent(GlSurface& surface) {
-  if (surface.nativeDisplay == nullptr || surface.glWindow == 0 || surface.glContext == nullptr) {
+  if (surface.glx.display == nullptr || surface.glx.child == 0 || surface.glContext == nullptr) {
     return;
   }
-  glXSwapBuffers(static_cast<Display*>(surface.nativeDisplay), surface.glWindow);
+  glXSwapBuffers(static_cast<Display*>(surface.glx.display), surface.glx.child);
 }
 
 void glxSurfaceResize(GlSurface& surface, int w, int h) {
-  Display* display = static_cast<Display*>(surface.nativeDisplay);
-  if (display == nullptr || surface.glWindow == 0) return;
+  Display* display = static_cast<Display*>(surface.glx.display);
+  if (display == nullptr || surface.glx.child == 0) return;
   if (w == surface.windowWidth && h == surface.windowHeight) return;
-  XResizeWindow(display, surface.glWindow, static_cast<unsigned>(w), static_cast<unsigned>(h));
+  XResizeWindow(display, surface.glx.child, static_cast<unsigned>(w), static_cast<unsigned>(h));
   XSync(display, False);
   surface.windowWidth = w;
   surface.windowHeight = h;

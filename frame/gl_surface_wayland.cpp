@@ -43,14 +43,14 @@ EGLDisplay waylandEglDisplay(wl_display* host) {
 // Leaves the context current without a drawable (before the one it draws
 // into goes away).
 void detach(GlSurface& surface) {
-  eglMakeCurrent(surface.nativeDisplay, EGL_NO_SURFACE, EGL_NO_SURFACE, surface.glContext);
+  eglMakeCurrent(surface.wayland.eglDisplay, EGL_NO_SURFACE, EGL_NO_SURFACE, surface.glContext);
 }
 
 } // namespace
 
 bool waylandSurfaceCreate(GlSurface& surface) {
-  EGLDisplay display = surface.hostDisplay != nullptr
-                           ? waylandEglDisplay(static_cast<wl_display*>(surface.hostDisplay))
+  EGLDisplay display = surface.wayland.hostDisplay != nullptr
+                           ? waylandEglDisplay(static_cast<wl_display*>(surface.wayland.hostDisplay))
                            : EGL_NO_DISPLAY;
   if (display == EGL_NO_DISPLAY) {
     std::fprintf(stderr, "starbloom: no EGL display on the Wayland connection\n");
@@ -63,13 +63,12 @@ bool waylandSurfaceCreate(GlSurface& surface) {
     eglTerminate(display);
     return false;
   }
-  surface.nativeDisplay = display;
-  surface.nativeConfig = config;
+  surface.wayland.eglDisplay = display;
+  surface.wayland.eglConfig = config;
   surface.glContext = context;
-  surface.ownsDisplay = true;
   int first = -1;
   for (int slot = 0; slot < MAX_SURFACE_TARGETS; ++slot) {
-    if (surface.targets[slot].nativeWindow != nullptr && waylandTargetAdd(surface, slot) && first < 0) {
+    if (surface.wayland.targets[slot].nativeWindow != nullptr && waylandTargetAdd(surface, slot) && first < 0) {
       first = slot;
     }
   }
@@ -78,32 +77,31 @@ bool waylandSurfaceCreate(GlSurface& surface) {
 }
 
 void waylandSurfaceRelease(GlSurface& surface) {
-  if (surface.nativeDisplay == nullptr) return;
+  if (surface.wayland.eglDisplay == nullptr) return;
   for (int slot = 0; slot < MAX_SURFACE_TARGETS; ++slot) {
     waylandTargetRemove(surface, slot);
-    surface.targets[slot] = SurfaceTarget{};
+    surface.wayland.targets[slot] = SurfaceTarget{};
   }
-  EGLDisplay display = surface.nativeDisplay;
+  EGLDisplay display = surface.wayland.eglDisplay;
   eglMakeCurrent(display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
   if (surface.glContext != nullptr) eglDestroyContext(display, surface.glContext);
   eglTerminate(display);
   eglReleaseThread();
   surface.glContext = nullptr;
-  surface.nativeConfig = nullptr;
-  surface.nativeDisplay = nullptr;
-  surface.ownsDisplay = false;
+  surface.wayland.eglConfig = nullptr;
+  surface.wayland.eglDisplay = nullptr;
 }
 
 bool waylandTargetAdd(GlSurface& surface, int slot) {
-  SurfaceTarget& t = surface.targets[slot];
-  if (surface.nativeDisplay == nullptr || t.nativeWindow == nullptr) return false;
+  SurfaceTarget& t = surface.wayland.targets[slot];
+  if (surface.wayland.eglDisplay == nullptr || t.nativeWindow == nullptr) return false;
   if (t.width <= 0 || t.height <= 0) {
     std::fprintf(stderr, "starbloom: a Wayland surface of %dx%d cannot be drawn\n", t.width, t.height);
     return false;
   }
   wl_egl_window* window = wl_egl_window_create(static_cast<wl_surface*>(t.nativeWindow), t.width, t.height);
   EGLSurface drawable = window != nullptr
-                            ? eglCreatePlatformWindowSurface(surface.nativeDisplay, surface.nativeConfig,
+                            ? eglCreatePlatformWindowSurface(surface.wayland.eglDisplay, surface.wayland.eglConfig,
                                                              window, nullptr)
                             : EGL_NO_SURFACE;
   if (drawable == EGL_NO_SURFACE) {
@@ -119,12 +117,12 @@ bool waylandTargetAdd(GlSurface& surface, int slot) {
 }
 
 void waylandTargetRemove(GlSurface& surface, int slot) {
-  SurfaceTarget& t = surface.targets[slot];
+  SurfaceTarget& t = surface.wayland.targets[slot];
   if (t.frameCallback != nullptr) wl_callback_destroy(static_cast<wl_callback*>(t.frameCallback));
   t.frameCallback = nullptr;
-  if (t.nativeSurface != nullptr && surface.nativeDisplay != nullptr) {
+  if (t.nativeSurface != nullptr && surface.wayland.eglDisplay != nullptr) {
     if (eglGetCurrentSurface(EGL_DRAW) == t.nativeSurface) detach(surface);
-    eglDestroySurface(surface.nativeDisplay, t.nativeSurface);
+    eglDestroySurface(surface.wayland.eglDisplay, t.nativeSurface);
   }
   t.nativeSurface = nullptr;
   if (t.eglWindow != nullptr) wl_egl_window_destroy(static_cast<wl_egl_window*>(t.eglWindow));
@@ -132,7 +130,7 @@ void waylandTargetRemove(GlSurface& surface, int slot) {
 }
 
 void waylandTargetResize(GlSurface& surface, int slot, int w, int h) {
-  SurfaceTarget& t = surface.targets[slot];
+  SurfaceTarget& t = surface.wayland.targets[slot];
   if (t.width == w && t.height == h) return;
   t.width = w;
   t.height = h;
@@ -141,43 +139,43 @@ void waylandTargetResize(GlSurface& surface, int slot, int w, int h) {
   } else if (t.nativeWindow != nullptr) {
     waylandTargetAdd(surface, slot); // it had no size to be made with
   }
-  if (slot == surface.currentTarget) {
+  if (slot == surface.wayland.currentTarget) {
     surface.windowWidth = w;
     surface.windowHeight = h;
   }
 }
 
 bool waylandTargetUse(GlSurface& surface, int slot) {
-  SurfaceTarget& t = surface.targets[slot];
+  SurfaceTarget& t = surface.wayland.targets[slot];
   if (t.nativeSurface == nullptr || surface.glContext == nullptr) return false;
   if (eglGetCurrentSurface(EGL_DRAW) != t.nativeSurface &&
-      !eglMakeCurrent(surface.nativeDisplay, t.nativeSurface, t.nativeSurface, surface.glContext)) {
+      !eglMakeCurrent(surface.wayland.eglDisplay, t.nativeSurface, t.nativeSurface, surface.glContext)) {
     return false;
   }
   if (!t.swapIntervalSet) {
-    eglSwapInterval(surface.nativeDisplay, 0);
+    eglSwapInterval(surface.wayland.eglDisplay, 0);
     t.swapIntervalSet = true;
   }
-  surface.currentTarget = slot;
+  surface.wayland.currentTarget = slot;
   surface.windowWidth = t.width;
   surface.windowHeight = t.height;
   return true;
 }
 
 bool waylandTargetReady(const GlSurface& surface, int slot) {
-  const SurfaceTarget& t = surface.targets[slot];
+  const SurfaceTarget& t = surface.wayland.targets[slot];
   return t.nativeSurface != nullptr && t.frameCallback == nullptr;
 }
 
 void waylandSurfacePresent(GlSurface& surface) {
-  SurfaceTarget& t = surface.targets[surface.currentTarget];
+  SurfaceTarget& t = surface.wayland.targets[surface.wayland.currentTarget];
   if (t.nativeSurface == nullptr || eglGetCurrentSurface(EGL_DRAW) != t.nativeSurface) return;
   wl_callback* callback = wl_surface_frame(static_cast<wl_surface*>(t.nativeWindow));
   if (callback != nullptr) {
     wl_callback_add_listener(callback, &FRAME_LISTENER, &t);
     t.frameCallback = callback;
   }
-  eglSwapBuffers(surface.nativeDisplay, t.nativeSurface);
+  eglSwapBuffers(surface.wayland.eglDisplay, t.nativeSurface);
 }
 
 } // namespace starbloom

@@ -74,7 +74,7 @@ TEST_F(WindowSurface, PresentsFramesInAChildThatFillsTheSaverWindowAndTakesNoInp
     ASSERT_TRUE(surface.isCurrent());
     ASSERT_EQ(childCount(), 1);
     XWindowAttributes child{};
-    ASSERT_NE(XGetWindowAttributes(display, surface.glWindow, &child), 0);
+    ASSERT_NE(XGetWindowAttributes(display, surface.glx.child, &child), 0);
     EXPECT_EQ(std::vector<long>({child.x, child.y, child.width, child.height, child.map_state,
                                  child.all_event_masks, child.do_not_propagate_mask}),
               std::vector<long>({0, 0, WIDTH, HEIGHT, IsViewable, 0, 0}));
@@ -86,7 +86,7 @@ TEST_F(WindowSurface, PresentsFramesInAChildThatFillsTheSaverWindowAndTakesNoInp
     EXPECT_EQ(values, std::vector<GLint>({bits, 0, 0, 8, 1}));
     XSetWindowAttributes keep{};
     keep.backing_store = Always;
-    XChangeWindowAttributes(display, surface.glWindow, CWBackingStore, &keep);
+    XChangeWindowAttributes(display, surface.glx.child, CWBackingStore, &keep);
 
     // Each swap replaces the picture in the window itself (24-bit TrueColor).
     const struct { GLfloat r, b; unsigned long shown; } frames[] = {{1, 0, 0xff0000}, {0, 1, 0xff}};
@@ -95,8 +95,8 @@ TEST_F(WindowSurface, PresentsFramesInAChildThatFillsTheSaverWindowAndTakesNoInp
       surface.clearBuffers();
       surface.present();
       glFinish();
-      XSync(static_cast<Display*>(surface.nativeDisplay), False);
-      XImage* image = XGetImage(display, surface.glWindow, 90, 60, 1, 1, AllPlanes, ZPixmap);
+      XSync(static_cast<Display*>(surface.glx.display), False);
+      XImage* image = XGetImage(display, surface.glx.child, 90, 60, 1, 1, AllPlanes, ZPixmap);
       ASSERT_NE(image, nullptr);
       EXPECT_EQ(XGetPixel(image, 0, 0) & 0xffffff, f.shown);
       XDestroyImage(image);
@@ -117,7 +117,7 @@ TEST_F(WindowSurface, PresentsFramesInAChildThatFillsTheSaverWindowAndTakesNoInp
   saver = 0;
   surface.present();
   surface.release();
-  EXPECT_EQ(surface.nativeDisplay, nullptr);
+  EXPECT_EQ(surface.glx.display, nullptr);
 }
 
 TEST_F(WindowSurface, FailuresShowOneMessageBoxAndDrawingGoesOn) {
