@@ -82,6 +82,8 @@ struct OptionParse {
   bool headlessOnly = false; // --size, --seconds, --fps or --seed: only with --render or --bench
   bool hosted = false;
   bool window = false;
+  bool wallpaper = false;
+  bool output = false;       // --output: only with --wallpaper
   bool addTo = false;
   bool removeFrom = false;
 };
@@ -169,8 +171,39 @@ const OptionRow OPTIONS[] = {
        return std::string();
      },
      HelpSection::Options, "--platform NAME",
-     "window system of /s and --window: wayland or x11 (default:\nWayland when WAYLAND_DISPLAY names a compositor "
-     "that answers)"},
+     "window system of /s and --window: wayland or x11 (default:\nWayland through WAYLAND_SOCKET, or where "
+     "WAYLAND_DISPLAY names\na compositor that answers)"},
+    {"--wayland-shell", nullptr, OptionValue::Required,
+     [](OptionParse& p, const char* value, const std::string&) {
+       if (std::strcmp(value, "layer") == 0) {
+         p.options.shell = WaylandShellRequest::Layer;
+       } else if (std::strcmp(value, "xdg") == 0) {
+         p.options.shell = WaylandShellRequest::Xdg;
+       } else {
+         return "--wayland-shell must be layer or xdg, not " + quotedText(value);
+       }
+       return std::string();
+     },
+     HelpSection::Options, "--wayland-shell KIND",
+     "what /s is made of on Wayland: layer (surfaces over every\nwindow, wlroots compositors and KWin) or xdg "
+     "(full-screen\nwindows); default: layer where the compositor offers it"},
+    {"--wallpaper", nullptr, OptionValue::None,
+     [](OptionParse& p, const char*, const std::string&) {
+       p.wallpaper = true;
+       return std::string();
+     },
+     HelpSection::Options, "--wallpaper",
+     "fireworks as the background of every Wayland output, under\nthe windows (layer-shell); input never ends "
+     "it, SIGTERM does;\nthe background of swaylock-plugin"},
+    {"--output", nullptr, OptionValue::Required,
+     [](OptionParse& p, const char* value, const std::string&) {
+       p.output = true;
+       p.options.outputName = value;
+       return p.options.outputName.empty() ? std::string("--output needs an output name") : std::string();
+     },
+     HelpSection::Options, "--output NAME",
+     "with --wallpaper: that output only (default: the one named\nby SWAYLOCK_PLUGIN_OUTPUT_NAME, else every "
+     "output)"},
     {"--render", nullptr, OptionValue::Required,
      [](OptionParse& p, const char* value, const std::string&) {
        p.render = true;
@@ -345,6 +378,11 @@ LaunchOptions parseLaunchOptions(int argc, const char* const* argv) {
     options.mode = p.render ? LaunchMode::Render : LaunchMode::Bench;
   } else if (p.headlessOnly) {
     return invalid("--size, --seconds, --fps and --seed need --render FILE.png or --bench");
+  } else if (p.wallpaper) {
+    if (p.hosted || p.window) return invalid("--wallpaper cannot be combined with --window, -root or -window-id");
+    if (!rest.empty()) return invalid("unexpected argument " + quotedText(rest) + " with --wallpaper");
+    if (options.platform == PlatformRequest::X11) return invalid("--wallpaper needs Wayland, not --platform x11");
+    options.mode = LaunchMode::Wallpaper;
   } else if (p.hosted || p.window) {
     if (p.hosted && p.window) return invalid("--window cannot be combined with -root or -window-id");
     if (!rest.empty()) {
@@ -353,6 +391,7 @@ LaunchOptions parseLaunchOptions(int argc, const char* const* argv) {
     }
     options.mode = p.hosted ? LaunchMode::Hosted : LaunchMode::Window;
   }
+  if (p.output && options.mode != LaunchMode::Wallpaper) return invalid("--output needs --wallpaper");
   options.saverCommandLine = rest;
   return options;
 }

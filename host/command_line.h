@@ -15,6 +15,7 @@ enum class LaunchMode : std::uint8_t {
   Bench,   // headless: frames off screen, figures only
   Hosted,  // -root / -window-id: drawing into a window of a host program
   Window,  // --window: a normal top-level window for trying the saver out
+  Wallpaper, // --wallpaper: a Wayland background layer under every window
   AddToXScreenSaver,      // --add-to-xscreensaver: Starbloom into ~/.xscreensaver's list
   RemoveFromXScreenSaver, // --remove-from-xscreensaver: Starbloom out of it
   Invalid, // error holds the message
@@ -25,6 +26,13 @@ enum class PlatformRequest : std::uint8_t {
   Any,     // Wayland when WAYLAND_DISPLAY names a compositor that answers, else X11
   X11,
   Wayland,
+};
+
+// --wayland-shell: what /s is made of on Wayland.
+enum class WaylandShellRequest : std::uint8_t {
+  Any,   // layer-shell overlay surfaces where offered, else xdg-shell full-screen toplevels
+  Layer,
+  Xdg,
 };
 
 struct LaunchOptions {
@@ -42,6 +50,8 @@ struct LaunchOptions {
   int windowWidth = 1280;               // --window WxH
   int windowHeight = 720;
   PlatformRequest platform = PlatformRequest::Any; // --platform wayland|x11
+  WaylandShellRequest shell = WaylandShellRequest::Any; // --wayland-shell layer|xdg
+  std::string outputName;               // --wallpaper --output NAME; empty: every output
   std::string saverCommandLine;         // remaining arguments joined by blanks
   std::string error;                    // Invalid: one line, no trailing newline
 };

@@ -1,6 +1,6 @@
 #pragma once
 // Which window system a run of the saver uses: X11 or Wayland, chosen once
-// at start-up from --platform, the mode and WAYLAND_DISPLAY.
+// at start-up from --platform, the mode, WAYLAND_SOCKET and WAYLAND_DISPLAY.
 #include <cstdint>
 
 #include "host/command_line.h"
@@ -18,7 +18,10 @@ struct PlatformPlan {
 
 // waylandMode: the mode runs natively on Wayland (/s, --window); previews,
 // hosted mode and the dialogs are X11 programs' guests and stay X11.
-// waylandDisplay: the WAYLAND_DISPLAY variable, or nullptr.
-PlatformPlan planPlatform(PlatformRequest request, bool waylandMode, const char* waylandDisplay);
+// waylandSocket, waylandDisplay: the WAYLAND_SOCKET and WAYLAND_DISPLAY
+// variables, or nullptr. A socket handed down (a locker starting its
+// plugin) is Wayland ahead of both displays, with no X11 to fall back on.
+PlatformPlan planPlatform(PlatformRequest request, bool waylandMode, const char* waylandSocket,
+                          const char* waylandDisplay);
 
 } // namespace starbloom

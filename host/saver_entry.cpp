@@ -41,6 +41,7 @@ int programMain(int argc, char** argv) {
     case LaunchMode::Saver:
     case LaunchMode::Hosted:
     case LaunchMode::Window:
+    case LaunchMode::Wallpaper:
       break;
   }
   return runSaverModes(options);

@@ -2,8 +2,8 @@
 // takes the first thing there is: an ending signal (SIGTERM, SIGINT,
 // SIGHUP), a posted message, the window system's events (records that the
 // bindings hand back and the loop applies: input through the dismissal
-// rules, of which the try-out window takes only its close keys, Esc and q;
-// drawables that come and go; sizes that change), the 50 ms timer when
+// rules, of which the try-out window takes only its close keys, Esc and q,
+// and the wallpaper none; drawables that come and go; sizes that change), the 50 ms timer when
 // due, a hosted window
 // that vanished, and otherwise a paint, since the window is never
 // validated. A Wayland window whose compositor wants no frame yet is not
@@ -15,7 +15,8 @@
 // input that asks to close posts a close request, and a close request
 // destroys the window, whose destroy posts the quit message.
 //
-// Signals end full screen and the try-out window as a close request does.
+// Signals end full screen, the try-out window and the wallpaper as a close
+// request does.
 // A hosted saver is ended by its host: it releases its window and dies by
 // the same signal, as a daemon expects of a saver it stops.
 #include "host/saver_loop.h"
@@ -80,10 +81,12 @@ int hostWindowProc(SaverWindow& w, const SaverEvent& event) {
 }
 
 // One window event, through the window procedure and the dismissal rules.
-// The try-out window takes no input but its close keys, Esc and q.
+// The try-out window takes no input but its close keys, Esc and q; the
+// wallpaper takes none at all.
 void applyWindowEvent(SaverWindow& w, const WindowEvent& e) {
   switch (e.kind) {
     case WindowEventKind::Input:
+      if (w.role == WindowRole::Wallpaper) return;
       if (w.role != WindowRole::TryOut) {
         dispatchInput(w, e.input, e.x, e.y);
       } else if (e.closeKey && e.input == InputEvent::KeyDown) {

@@ -2,8 +2,8 @@
 // foreign window (/p N, /l N), the configuration dialog (/c, /c:N, nothing)
 // or the password change (/a, which Linux lacks: exit code -1). Hosted mode
 // (-root, -window-id, XSCREENSAVER_WINDOW) draws into a window a
-// screen-saver daemon or locker made, and --window into a normal window for
-// trying the saver out.
+// screen-saver daemon or locker made, --window into a normal window for
+// trying the saver out, and --wallpaper into Wayland background layers.
 //
 // Full screen and the try-out run on Wayland or X11 (platform_choice.h);
 // the display is opened once, and an automatic choice that finds no
@@ -30,7 +30,8 @@ namespace {
 // Opens the window system the plan names for w: Wayland first when it may
 // be, then X11 when it may follow.
 bool openPlannedDisplay(SaverWindow& w, PlatformRequest request) {
-  const PlatformPlan plan = planPlatform(request, true, std::getenv("WAYLAND_DISPLAY"));
+  const PlatformPlan plan =
+      planPlatform(request, true, std::getenv("WAYLAND_SOCKET"), std::getenv("WAYLAND_DISPLAY"));
   if (plan.tryWayland) {
     w.platform = Platform::Wayland;
     if (openWindowSystem(w, !plan.tryX11)) return true;
@@ -49,9 +50,10 @@ int createAndRun(SaverWindow& w, unsigned long parent, int width, int height) {
   return runSaverWindow(w);
 }
 
-int runFullScreen(PlatformRequest platform) {
+int runFullScreen(PlatformRequest platform, WaylandShellRequest shell) {
   SaverWindow w;
   w.role = WindowRole::FullScreen;
+  w.shell = shell;
   if (!openPlannedDisplay(w, platform)) return 1;
   if (fullScreenSaverRuns(w)) {
     closeWindowSystem(w);
@@ -101,6 +103,29 @@ int runTryOut(const LaunchOptions& options) {
   return createAndRun(w, 0, options.windowWidth, options.windowHeight);
 }
 
+// The wallpaper: on the output named by --output or by the locker that
+// started it (swaylock-plugin's SWAYLOCK_PLUGIN_OUTPUT_NAME), else on
+// every output. No input ends it; a second one on the same outputs leaves
+// as a second /s does.
+int runWallpaper(const LaunchOptions& options) {
+  SaverWindow w;
+  w.role = WindowRole::Wallpaper;
+  w.host.childMode = true;
+  const char* named = std::getenv("SWAYLOCK_PLUGIN_OUTPUT_NAME");
+  if (!options.outputName.empty()) {
+    w.outputName = options.outputName.c_str();
+  } else if (named != nullptr && *named != '\0') {
+    w.outputName = named;
+  }
+  w.platform = Platform::Wayland;
+  if (!openWindowSystem(w, true)) return 1;
+  if (fullScreenSaverRuns(w)) {
+    closeWindowSystem(w);
+    return 0;
+  }
+  return createAndRun(w, 0, 0, 0);
+}
+
 int runConfigDialog(unsigned long owner) {
   void* display = openX11Display();
   if (display == nullptr) return 1;
@@ -109,11 +134,11 @@ int runConfigDialog(unsigned long owner) {
 
 } // namespace
 
-int saverMain(const char* commandLine, PlatformRequest platform) {
+int saverMain(const char* commandLine, PlatformRequest platform, WaylandShellRequest shell) {
   const SaverCommand command = scanSaverCommandLine(commandLine);
   switch (command.kind) {
     case SaverSwitch::Saver:
-      return runFullScreen(platform);
+      return runFullScreen(platform, shell);
     case SaverSwitch::Preview:
       if (command.window == 0) return -1;
       return runPreview(command.window);
@@ -133,8 +158,10 @@ int runSaverModes(const LaunchOptions& options) {
       return runHosted(options);
     case LaunchMode::Window:
       return runTryOut(options);
+    case LaunchMode::Wallpaper:
+      return runWallpaper(options);
     default:
-      return saverMain(options.saverCommandLine.c_str(), options.platform);
+      return saverMain(options.saverCommandLine.c_str(), options.platform, options.shell);
   }
 }
 

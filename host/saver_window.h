@@ -36,6 +36,7 @@ enum class WindowRole : std::uint8_t {
   Preview,    // /p N: a child of X window N
   Hosted,     // -root / -window-id: the host's own X window, input left to it
   TryOut,     // --window: a normal top-level window
+  Wallpaper,  // --wallpaper: Wayland background layers, which no input ends
 };
 
 constexpr int SAVER_QUEUE_CAPACITY = 16;
@@ -57,6 +58,8 @@ struct SaverWindow {
   bool windowLive = false;      // the window drawn in is there (made, or the host's); false once gone
   WindowRole role = WindowRole::FullScreen;
   HostState host;               // dismissal state (childMode, closing, lastCursor)
+  WaylandShellRequest shell = WaylandShellRequest::Any; // what full screen is made of on Wayland
+  const char* outputName = nullptr; // the wallpaper's one output; nullptr for every output
 
   // State of the window procedure.
   bool previewMode = false;     // judged not full screen at creation

@@ -13,7 +13,9 @@
 #include "host/saver_window.h"
 #include "host/window_system.h"
 #include "host/wayland/wayland_input.h"
+#include "wlr-layer-shell-client-protocol.h"
 #include "xdg-decoration-client-protocol.h"
+#include "xdg-output-client-protocol.h"
 #include "xdg-shell-client-protocol.h"
 
 namespace starbloom {
@@ -28,6 +30,7 @@ struct WaylandOutput {
   WaylandClient* client = nullptr;
   std::uint32_t name = 0;      // the registry's name for it; 0: a free slot
   wl_output* output = nullptr;
+  zxdg_output_v1* names = nullptr; // its name where wl_output is too old to give it
   char label[32] = "";         // the compositor's name for it ("HEADLESS-1"), or its number
   int modeWidth = 0;           // pixels of its current mode, 0 none yet
   int modeHeight = 0;
@@ -42,9 +45,10 @@ struct WaylandView {
   wl_surface* surface = nullptr;
   xdg_surface* shellSurface = nullptr;
   xdg_toplevel* toplevel = nullptr;
+  zwlr_layer_surface_v1* layer = nullptr;          // full screen or wallpaper as a layer surface instead
   zxdg_toplevel_decoration_v1* decoration = nullptr; // the try-out window's title bar, where offered
   libdecor_frame* frame = nullptr; // the try-out window drawn with libdecor's title bar instead
-  int pendingWidth = 0;            // the toplevel's last configure, surface pixels (0: our choice)
+  int pendingWidth = 0;            // the last configure, surface pixels (0: our choice)
   int pendingHeight = 0;
   int width = 0;                   // surface pixels in use
   int height = 0;
@@ -60,6 +64,8 @@ struct WaylandClient {
   wl_registry* registry = nullptr;
   wl_compositor* compositor = nullptr;
   xdg_wm_base* shell = nullptr;
+  zwlr_layer_shell_v1* layers = nullptr;     // none: the compositor has no layer surfaces (GNOME, weston)
+  zxdg_output_manager_v1* outputNames = nullptr;
   zxdg_decoration_manager_v1* decorations = nullptr; // none: the compositor draws no title bars
   libdecor* decorator = nullptr;   // made for a try-out window where the compositor draws none
   wl_seat* seat = nullptr;
@@ -77,7 +83,9 @@ struct WaylandClient {
   int lockFd = -1;                // the one-saver lock, held while it runs
   int tryOutWidth = 0;            // the try-out window's size when the compositor leaves it to us
   int tryOutHeight = 0;
-  bool running = false;           // made: new outputs get a toplevel of their own
+  bool layered = false;           // full screen and the wallpaper are layer surfaces
+  bool handedDown = false;        // the connection came in WAYLAND_SOCKET (a locker's plugin)
+  bool running = false;           // made: new outputs get a surface of their own
   bool glReady = false;           // the GL surface is made: configured views become its targets
   WindowEvents pending;           // the events of the last dispatch, for the loop
 };

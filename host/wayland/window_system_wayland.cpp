@@ -1,9 +1,15 @@
-// The window system on Wayland. Full screen is one xdg-shell toplevel per
-// output, each asked to be full screen on its own output and drawn as its
-// own GL target (slot = the view's index), with the output's integer scale
-// as its buffer scale so that its buffer matches the output's pixels. An
-// output plugged in while the saver runs gets a toplevel of its own once
-// the compositor describes it; one unplugged loses its toplevel. The
+// The window system on Wayland. Full screen is one surface per output,
+// each drawn as its own GL target (slot = the view's index), with the
+// output's integer scale as its buffer scale so that its buffer matches the
+// output's pixels. Where the compositor offers layer-shell (wlroots
+// compositors, KWin) each is an overlay-layer surface anchored to every
+// edge, which stays above panels and full-screen windows and keeps the
+// keyboard; elsewhere (GNOME, weston) it is an xdg-shell toplevel asked to
+// be full screen on its output. The wallpaper is a background-layer
+// surface per output (or on the one output asked for), under every window
+// and taking no keyboard. An output plugged in while the saver runs gets a
+// surface of its own once the compositor describes it; one unplugged loses
+// its surface. The
 // try-out window is one resizable toplevel titled "Starbloom", with the
 // compositor's title bar and borders where it offers xdg-decoration and
 // libdecor's elsewhere (GNOME), so that it moves, resizes and closes with
@@ -13,9 +19,13 @@
 //
 // One saver per display: an flock on a file in $XDG_RUNTIME_DIR named
 // after the display, held while the saver runs and released by the kernel
-// when it ends, however it ends. Events are read without blocking while
-// there is something to draw, and waited for otherwise; a connection that
-// fails ends the program with one line and status 1.
+// when it ends, however it ends. A connection handed down in WAYLAND_SOCKET
+// belongs to the program that made it (a locker running its plugin), which
+// decides how many copies run: no lock there. Events are read without
+// blocking while there is something to draw, and waited for otherwise; a
+// connection that fails ends the program with one line and status 1, but
+// the wallpaper quietly with status 0, since the compositor or the locker
+// closing it is how a wallpaper normally ends.
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/file.h>
@@ -43,6 +53,8 @@ constexpr int CONFIGURE_WAIT_MS = 3000; // for the compositor's first configure 
 
 WaylandClient* client = nullptr; // the binding's record; written by waylandOpen and waylandClose
 
+char handedDownSocket[16] = ""; // WAYLAND_SOCKET as waylandOpen found it; libwayland unsets it
+
 WaylandClient& clientOf(const SaverWindow&) { return *client; }
 
 const char* displayName() {
@@ -50,11 +62,26 @@ const char* displayName() {
   return name != nullptr && *name != '\0' ? name : "wayland-0";
 }
 
-[[noreturn]] void lostConnection() {
-  std::fprintf(stderr, "starbloom: lost the connection to the Wayland display %s\n",
-               quotedText(displayName()).c_str());
+// The display as messages name it: quoted, or the socket it came through.
+std::string displayText() {
+  if (handedDownSocket[0] != '\0') {
+    return std::string("on the socket handed down in WAYLAND_SOCKET (") + handedDownSocket + ")";
+  }
+  return quotedText(displayName());
+}
+
+[[noreturn]] void lostConnection(const WaylandClient& c) {
+  if (c.window->role == WindowRole::Wallpaper) _exit(0);
+  std::fprintf(stderr, "starbloom: lost the connection to the Wayland display %s\n", displayText().c_str());
   std::fflush(stderr);
   _exit(1);
+}
+
+// Whether the wallpaper is to be drawn on the output: every output, or the
+// one asked for by name.
+bool wanted(const WaylandClient& c, const WaylandOutput& o) {
+  const char* only = c.window->outputName;
+  return only == nullptr || std::strcmp(o.label, only) == 0;
 }
 
 // --- views --------------------------------------------------------------
@@ -144,6 +171,54 @@ void onToplevelCapabilities(void*, xdg_toplevel*, wl_array*) {}
 const xdg_toplevel_listener TOPLEVEL_LISTENER = {onToplevelConfigure, onToplevelClose, onToplevelBounds,
                                                  onToplevelCapabilities};
 
+// --- layer surfaces -----------------------------------------------------
+
+void onLayerConfigure(void* data, zwlr_layer_surface_v1* layer, std::uint32_t serial, std::uint32_t width,
+                      std::uint32_t height) {
+  WaylandView& v = *static_cast<WaylandView*>(data);
+  zwlr_layer_surface_v1_ack_configure(layer, serial);
+  v.pendingWidth = static_cast<int>(width);
+  v.pendingHeight = static_cast<int>(height);
+  applyConfigure(v);
+}
+
+void dropView(WaylandClient& c, int slot);
+
+// The compositor took the surface away (its output went, say). The saver
+// goes on while it has a surface; with none left it closes.
+void onLayerClosed(void* data, zwlr_layer_surface_v1*) {
+  WaylandView& v = *static_cast<WaylandView*>(data);
+  WaylandClient& c = *v.client;
+  dropView(c, slotOf(v));
+  for (const WaylandView& other : c.views) {
+    if (other.client != nullptr && !other.dropping) return;
+  }
+  WindowEvent close;
+  close.kind = WindowEventKind::Close;
+  emit(c, close);
+}
+
+const zwlr_layer_surface_v1_listener LAYER_LISTENER = {onLayerConfigure, onLayerClosed};
+
+// The output's surface as a layer surface: anchored to every edge, so the
+// compositor sizes it to the output, and pushed aside by nothing. Full
+// screen goes over everything and takes the keyboard; the wallpaper goes
+// under everything and takes no keyboard.
+void makeLayerSurface(WaylandClient& c, WaylandView& v) {
+  const bool wallpaper = c.window->role == WindowRole::Wallpaper;
+  v.layer = zwlr_layer_shell_v1_get_layer_surface(
+      c.layers, v.surface, c.outputs[v.output].output,
+      wallpaper ? ZWLR_LAYER_SHELL_V1_LAYER_BACKGROUND : ZWLR_LAYER_SHELL_V1_LAYER_OVERLAY, APP_ID);
+  zwlr_layer_surface_v1_add_listener(v.layer, &LAYER_LISTENER, &v);
+  zwlr_layer_surface_v1_set_anchor(v.layer, ZWLR_LAYER_SURFACE_V1_ANCHOR_TOP | ZWLR_LAYER_SURFACE_V1_ANCHOR_BOTTOM |
+                                                ZWLR_LAYER_SURFACE_V1_ANCHOR_LEFT |
+                                                ZWLR_LAYER_SURFACE_V1_ANCHOR_RIGHT);
+  zwlr_layer_surface_v1_set_exclusive_zone(v.layer, -1);
+  zwlr_layer_surface_v1_set_keyboard_interactivity(
+      v.layer, wallpaper ? ZWLR_LAYER_SURFACE_V1_KEYBOARD_INTERACTIVITY_NONE
+                         : ZWLR_LAYER_SURFACE_V1_KEYBOARD_INTERACTIVITY_EXCLUSIVE);
+}
+
 // --- the try-out window drawn by libdecor ------------------------------
 
 // libdecor's configure carries the content size, none when the size is the
@@ -210,7 +285,7 @@ bool decorateTryOut(WaylandClient& c, WaylandView& v) {
   return true;
 }
 
-// A toplevel for the output (or the try-out window, -1); false when all
+// A surface for the output (or the try-out window, -1); false when all
 // slots are taken. The try-out window has a title bar: the compositor's
 // where it offers xdg-decoration, else libdecor's.
 bool makeView(WaylandClient& c, int output) {
@@ -222,6 +297,12 @@ bool makeView(WaylandClient& c, int output) {
   v.client = &c;
   v.output = output;
   v.surface = wl_compositor_create_surface(c.compositor);
+  if (output >= 0 && c.layered) {
+    makeLayerSurface(c, v);
+    c.outputs[output].view = slot;
+    wl_surface_commit(v.surface); // without a buffer: asks for the first configure
+    return true;
+  }
   if (output < 0 && c.decorations == nullptr && decorateTryOut(c, v)) return true;
   v.shellSurface = xdg_wm_base_get_xdg_surface(c.shell, v.surface);
   xdg_surface_add_listener(v.shellSurface, &SHELL_SURFACE_LISTENER, &v);
@@ -248,6 +329,7 @@ void destroyView(WaylandClient& c, int slot) {
   if (v.client == nullptr) return;
   if (v.output >= 0 && c.outputs[v.output].view == slot) c.outputs[v.output].view = -1;
   if (v.frame != nullptr) libdecor_frame_unref(v.frame);
+  if (v.layer != nullptr) zwlr_layer_surface_v1_destroy(v.layer);
   if (v.decoration != nullptr) zxdg_toplevel_decoration_v1_destroy(v.decoration);
   if (v.toplevel != nullptr) xdg_toplevel_destroy(v.toplevel);
   if (v.shellSurface != nullptr) xdg_surface_destroy(v.shellSurface);
@@ -304,12 +386,34 @@ void onOutputName(void* data, wl_output*, const char* name) {
 
 void onOutputDescription(void*, wl_output*, const char*) {}
 
+void onNamesPosition(void*, zxdg_output_v1*, std::int32_t, std::int32_t) {}
+void onNamesSize(void*, zxdg_output_v1*, std::int32_t, std::int32_t) {}
+void onNamesDone(void*, zxdg_output_v1*) {}
+
+void onNamesName(void* data, zxdg_output_v1*, const char* name) {
+  WaylandOutput& o = *static_cast<WaylandOutput*>(data);
+  std::snprintf(o.label, sizeof o.label, "%s", name != nullptr ? name : "");
+}
+
+void onNamesDescription(void*, zxdg_output_v1*, const char*) {}
+
+const zxdg_output_v1_listener NAMES_LISTENER = {onNamesPosition, onNamesSize, onNamesDone, onNamesName,
+                                                onNamesDescription};
+
+// Asks for the output's name through xdg-output, once both are bound.
+void askName(WaylandClient& c, WaylandOutput& o) {
+  if (c.outputNames == nullptr || o.output == nullptr || o.names != nullptr) return;
+  o.names = zxdg_output_manager_v1_get_xdg_output(c.outputNames, o.output);
+  zxdg_output_v1_add_listener(o.names, &NAMES_LISTENER, &o);
+}
+
 void onOutputDone(void* data, wl_output*) {
   WaylandOutput& o = *static_cast<WaylandOutput*>(data);
   o.described = true;
   WaylandClient& c = *o.client;
   const int index = static_cast<int>(&o - c.outputs);
-  if (c.running && c.window->role == WindowRole::FullScreen && o.view < 0) makeView(c, index);
+  const bool everyOutput = c.window->role == WindowRole::FullScreen || c.window->role == WindowRole::Wallpaper;
+  if (c.running && everyOutput && o.view < 0 && wanted(c, o)) makeView(c, index);
   if (o.view >= 0 && c.views[o.view].configured) applyConfigure(c.views[o.view]); // a new scale
 }
 
@@ -333,6 +437,14 @@ void onGlobal(void* data, wl_registry* registry, std::uint32_t name, const char*
   } else if (std::strcmp(interface, xdg_wm_base_interface.name) == 0 && c.shell == nullptr) {
     c.shell = static_cast<xdg_wm_base*>(wl_registry_bind(registry, name, &xdg_wm_base_interface, 1));
     xdg_wm_base_add_listener(c.shell, &SHELL_LISTENER, &c);
+  } else if (std::strcmp(interface, zwlr_layer_shell_v1_interface.name) == 0 && c.layers == nullptr) {
+    c.layers = static_cast<zwlr_layer_shell_v1*>(
+        wl_registry_bind(registry, name, &zwlr_layer_shell_v1_interface, upTo(version, 4)));
+  } else if (std::strcmp(interface, zxdg_output_manager_v1_interface.name) == 0 && c.outputNames == nullptr &&
+             version >= 2) {
+    c.outputNames = static_cast<zxdg_output_manager_v1*>(
+        wl_registry_bind(registry, name, &zxdg_output_manager_v1_interface, upTo(version, 3)));
+    for (WaylandOutput& o : c.outputs) askName(c, o);
   } else if (std::strcmp(interface, zxdg_decoration_manager_v1_interface.name) == 0 &&
              c.decorations == nullptr) {
     c.decorations = static_cast<zxdg_decoration_manager_v1*>(
@@ -350,6 +462,7 @@ void onGlobal(void* data, wl_registry* registry, std::uint32_t name, const char*
     std::snprintf(o.label, sizeof o.label, "%u", name);
     o.output = static_cast<wl_output*>(wl_registry_bind(registry, name, &wl_output_interface, upTo(version, 4)));
     wl_output_add_listener(o.output, &OUTPUT_LISTENER, &o);
+    askName(c, o);
   }
 }
 
@@ -358,6 +471,7 @@ void onGlobalRemove(void* data, wl_registry*, std::uint32_t name) {
   for (WaylandOutput& o : c.outputs) {
     if (o.name != name) continue;
     if (o.view >= 0) dropView(c, o.view);
+    if (o.names != nullptr) zxdg_output_v1_destroy(o.names);
     wl_output_destroy(o.output);
     o = WaylandOutput{};
   }
@@ -375,32 +489,42 @@ bool pump(WaylandClient& c, int timeoutMs) {
   while (handled == 0 && wl_display_prepare_read(display) != 0) {
     handled = wl_display_dispatch_pending(display);
   }
-  if (handled < 0) lostConnection();
+  if (handled < 0) lostConnection(c);
   if (handled > 0) return true;
   if (wl_display_flush(display) < 0 && errno != EAGAIN) {
     wl_display_cancel_read(display);
-    lostConnection();
+    lostConnection(c);
   }
   pollfd readable{wl_display_get_fd(display), POLLIN, 0};
   if (poll(&readable, 1, timeoutMs) > 0) {
-    if (wl_display_read_events(display) < 0) lostConnection();
+    if (wl_display_read_events(display) < 0) lostConnection(c);
   } else {
     wl_display_cancel_read(display); // nothing came, or a signal
   }
   handled = wl_display_dispatch_pending(display);
-  if (handled < 0) lostConnection();
+  if (handled < 0) lostConnection(c);
   return handled > 0;
 }
 
 void releaseClient(WaylandClient* c) {
   for (int slot = 0; slot < MAX_VIEWS; ++slot) destroyView(*c, slot);
   for (WaylandOutput& o : c->outputs) {
+    if (o.names != nullptr) zxdg_output_v1_destroy(o.names);
     if (o.output != nullptr) wl_output_destroy(o.output);
   }
   releaseSeat(*c);
   if (c->decorator != nullptr) libdecor_unref(c->decorator);
   if (c->decorations != nullptr) zxdg_decoration_manager_v1_destroy(c->decorations);
   if (c->shell != nullptr) xdg_wm_base_destroy(c->shell);
+  if (c->layers != nullptr) {
+    // The request to destroy it came with version 3.
+    if (zwlr_layer_shell_v1_get_version(c->layers) >= 3) {
+      zwlr_layer_shell_v1_destroy(c->layers);
+    } else {
+      wl_proxy_destroy(reinterpret_cast<wl_proxy*>(c->layers));
+    }
+  }
+  if (c->outputNames != nullptr) zxdg_output_manager_v1_destroy(c->outputNames);
   if (c->compositor != nullptr) wl_compositor_destroy(c->compositor);
   if (c->registry != nullptr) wl_registry_destroy(c->registry);
   if (c->display != nullptr) wl_display_disconnect(c->display);
@@ -408,14 +532,37 @@ void releaseClient(WaylandClient* c) {
   delete c;
 }
 
+// What the compositor lacks for the window of w's role, or nullptr: the
+// wallpaper needs layer-shell, the try-out window xdg-shell, full screen
+// either (or the one --wayland-shell names).
+const char* missingFor(const SaverWindow& w, const WaylandClient& c) {
+  constexpr const char* NO_LAYERS = "offers no layer-shell surfaces (zwlr_layer_shell_v1)";
+  constexpr const char* NO_WINDOWS = "offers no xdg-shell windows";
+  if (c.compositor == nullptr) return "offers no wl_compositor";
+  switch (w.role) {
+    case WindowRole::Wallpaper:
+      return c.layers == nullptr ? NO_LAYERS : nullptr;
+    case WindowRole::FullScreen:
+      if (w.shell == WaylandShellRequest::Layer) return c.layers == nullptr ? NO_LAYERS : nullptr;
+      if (w.shell == WaylandShellRequest::Xdg || c.layers == nullptr) return c.shell == nullptr ? NO_WINDOWS : nullptr;
+      return nullptr;
+    default:
+      return c.shell == nullptr ? NO_WINDOWS : nullptr;
+  }
+}
+
 } // namespace
 
 bool waylandOpen(SaverWindow& w, bool sayWhy) {
+  const char* socket = std::getenv("WAYLAND_SOCKET");
+  std::snprintf(handedDownSocket, sizeof handedDownSocket, "%s", socket != nullptr ? socket : "");
   wl_display* display = wl_display_connect(nullptr);
   if (display == nullptr) {
     if (!sayWhy) return false;
     const char* name = std::getenv("WAYLAND_DISPLAY");
-    if (name == nullptr || *name == '\0') {
+    if (handedDownSocket[0] != '\0') {
+      std::fprintf(stderr, "starbloom: cannot use the Wayland display %s\n", displayText().c_str());
+    } else if (name == nullptr || *name == '\0') {
       std::fprintf(stderr, "starbloom: no Wayland compositor at %s (WAYLAND_DISPLAY is not set)\n",
                    quotedText(displayName()).c_str());
     } else {
@@ -426,18 +573,19 @@ bool waylandOpen(SaverWindow& w, bool sayWhy) {
   WaylandClient* c = new WaylandClient;
   c->window = &w;
   c->display = display;
+  c->handedDown = handedDownSocket[0] != '\0';
   c->registry = wl_display_get_registry(display);
   wl_registry_add_listener(c->registry, &REGISTRY_LISTENER, c);
   // The globals, then what the outputs and the seat tell of themselves.
   const bool answered = wl_display_roundtrip(display) >= 0 && wl_display_roundtrip(display) >= 0;
-  if (!answered || c->compositor == nullptr || c->shell == nullptr) {
-    if (sayWhy) {
-      std::fprintf(stderr, "starbloom: the Wayland display %s %s\n", quotedText(displayName()).c_str(),
-                   answered ? "offers no xdg-shell windows" : "does not answer");
-    }
+  const char* missing = answered ? missingFor(w, *c) : "does not answer";
+  if (missing != nullptr) {
+    if (sayWhy) std::fprintf(stderr, "starbloom: the Wayland display %s %s\n", displayText().c_str(), missing);
     releaseClient(c);
     return false;
   }
+  c->layered = c->layers != nullptr && (w.role == WindowRole::Wallpaper ||
+                                        (w.role == WindowRole::FullScreen && w.shell != WaylandShellRequest::Xdg));
   client = c;
   return true;
 }
@@ -448,11 +596,18 @@ void waylandClose(SaverWindow&) {
   client = nullptr;
 }
 
+// The lock of full screen is the display's; a wallpaper's, the display's
+// and its output's.
 bool waylandSaverRuns(SaverWindow& w) {
   WaylandClient& c = clientOf(w);
+  if (c.handedDown) return false;
   const char* folder = std::getenv("XDG_RUNTIME_DIR");
   std::string path = folder != nullptr && *folder != '\0' ? folder : "/tmp";
   std::string name = displayName();
+  if (w.role == WindowRole::Wallpaper) {
+    name = "wallpaper-" + name;
+    if (w.outputName != nullptr) name += std::string("-") + w.outputName;
+  }
   for (char& ch : name) {
     if (ch == '/') ch = '_';
   }
@@ -469,9 +624,20 @@ bool waylandSaverRuns(SaverWindow& w) {
 
 bool waylandCreate(SaverWindow& w, int width, int height) {
   WaylandClient& c = clientOf(w);
-  if (w.role == WindowRole::FullScreen) {
+  if (w.role == WindowRole::FullScreen || w.role == WindowRole::Wallpaper) {
+    std::string known;
     for (int o = 0; o < MAX_MONITORS; ++o) {
-      if (c.outputs[o].name != 0 && c.outputs[o].described) makeView(c, o);
+      const WaylandOutput& output = c.outputs[o];
+      if (output.name == 0 || !output.described) continue;
+      known += (known.empty() ? "" : ", ") + quotedText(output.label);
+      if (wanted(c, output)) makeView(c, o);
+    }
+    bool made = false;
+    for (const WaylandView& v : c.views) made = made || v.client != nullptr;
+    if (!made && w.outputName != nullptr) {
+      std::fprintf(stderr, "starbloom: no Wayland output is named %s (there are %s)\n",
+                   quotedText(w.outputName).c_str(), known.empty() ? "none" : known.c_str());
+      return false;
     }
   } else if (w.role == WindowRole::TryOut) {
     c.tryOutWidth = width;

@@ -580,6 +580,8 @@ bool x11Create(SaverWindow& w, unsigned long parent, int width, int height) {
     case WindowRole::TryOut:
       x11.window = createTryOut(display, width, height);
       return true;
+    case WindowRole::Wallpaper:
+      return false; // a Wayland layer, never opened on X11
   }
   return false;
 }

@@ -47,10 +47,11 @@ TEST(CommandLine, SaverSwitchesPassThroughJoinedByBlanks) {
   EXPECT_EQ(parse({"--version", "/s"}).mode, LaunchMode::Version);
 }
 
-// Hosted mode takes -root or -window-id (decimal or hex; the id wins), and
-// --window an optional size; none of them takes saver switches. The edits of
-// XScreenSaver's list stand alone.
-TEST(CommandLine, HostedAndTryOutModes) {
+// Hosted mode takes -root or -window-id (decimal or hex; the id wins),
+// --window an optional size, --wallpaper an output (Wayland only); none of
+// them takes saver switches. The edits of XScreenSaver's list stand alone.
+// --wayland-shell goes with any mode.
+TEST(CommandLine, HostedTryOutAndWallpaperModes) {
   const struct {
     std::vector<std::string> args;
     LaunchMode mode;
@@ -76,6 +77,17 @@ TEST(CommandLine, HostedAndTryOutModes) {
       {{"--remove-from-xscreensaver"}, LaunchMode::RemoveFromXScreenSaver, false, 0, 1280, 720},
       {{"--add-to-xscreensaver", "--root"}, LaunchMode::Invalid, false, 0, 1280, 720},
       {{"--remove-from-xscreensaver", "--add-to-xscreensaver"}, LaunchMode::Invalid, false, 0, 1280, 720},
+      {{"--wallpaper"}, LaunchMode::Wallpaper, false, 0, 1280, 720},
+      {{"--wallpaper", "--output", "DP-1", "--set", "land=1"}, LaunchMode::Wallpaper, false, 0, 1280, 720},
+      {{"--wallpaper", "--platform", "wayland"}, LaunchMode::Wallpaper, false, 0, 1280, 720},
+      {{"--wallpaper", "--platform", "x11"}, LaunchMode::Invalid, false, 0, 1280, 720},
+      {{"--wallpaper", "--window"}, LaunchMode::Invalid, false, 0, 1280, 720},
+      {{"--wallpaper", "/s"}, LaunchMode::Invalid, false, 0, 1280, 720},
+      {{"--output", "DP-1", "/s"}, LaunchMode::Invalid, false, 0, 1280, 720},
+      {{"--wallpaper", "--output", ""}, LaunchMode::Invalid, false, 0, 1280, 720},
+      {{"--wayland-shell", "xdg", "/s"}, LaunchMode::Saver, false, 0, 1280, 720},
+      {{"--wayland-shell", "layer", "--window"}, LaunchMode::Window, false, 0, 1280, 720},
+      {{"--wayland-shell", "gtk", "/s"}, LaunchMode::Invalid, false, 0, 1280, 720},
   };
   for (const auto& c : cases) {
     const LaunchOptions o = parse(c.args);
@@ -84,6 +96,10 @@ TEST(CommandLine, HostedAndTryOutModes) {
     EXPECT_EQ(o.haveWindowId, c.haveId) << c.args[0];
     EXPECT_EQ(o.windowId, c.id) << c.args[0];
     EXPECT_EQ(o.windowWidth * 10000 + o.windowHeight, c.width * 10000 + c.height) << c.args[0];
+    EXPECT_EQ(o.outputName, c.args.size() > 2 && c.args[1] == "--output" ? c.args[2] : "") << c.args[0];
+    const bool xdg = c.args.size() > 1 && c.args[0] == "--wayland-shell" && c.args[1] == "xdg";
+    EXPECT_EQ(o.shell, xdg ? WaylandShellRequest::Xdg
+                           : c.args[0] == "--wayland-shell" ? WaylandShellRequest::Layer : WaylandShellRequest::Any);
   }
 }
 

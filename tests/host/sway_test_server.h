@@ -11,7 +11,9 @@
 
 #include <dirent.h>
 #include <grp.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 
 namespace starbloom {
 
@@ -91,16 +93,19 @@ class SaverOnWayland : public ::testing::Test {
   }
 
   // Forks args as nobody with the compositor's environment plus extra
-  // entries; stderr to errorFd when given, else nowhere.
+  // entries (a bare NAME takes NAME out); stderr to errorFd when given, else
+  // nowhere. Descriptors without close-on-exec are inherited.
   pid_t spawn(std::vector<std::string> args, const std::vector<std::string>& extra, int errorFd = -1,
               int inputFd = -1) {
     std::vector<std::string> env;
     for (const std::string& e : environment()) {
       bool replaced = false;
-      for (const std::string& x : extra) replaced = replaced || x.substr(0, x.find('=') + 1) == e.substr(0, e.find('=') + 1);
+      for (const std::string& x : extra) replaced = replaced || x.substr(0, x.find('=')) == e.substr(0, e.find('='));
       if (!replaced) env.push_back(e);
     }
-    env.insert(env.end(), extra.begin(), extra.end());
+    for (const std::string& x : extra) {
+      if (x.find('=') != std::string::npos) env.push_back(x);
+    }
     const pid_t pid = fork();
     if (pid == 0) {
       dropToNobody();
@@ -240,6 +245,54 @@ class SaverOnWayland : public ::testing::Test {
   // The end of a long log, for a failure message.
   static std::string tail(const std::string& log) {
     return log.size() <= 2000 ? log : "..." + log.substr(log.size() - 2000);
+  }
+
+  // A connection to the compositor, as a locker makes one to hand down to
+  // its plugin in WAYLAND_SOCKET; -1 on failure.
+  int connectToCompositor() const {
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::snprintf(address.sun_path, sizeof address.sun_path, "%s/%s", runtime.c_str(), socket.c_str());
+    if (fd >= 0 && connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) return fd;
+    if (fd >= 0) close(fd);
+    return -1;
+  }
+
+  // Opens weston-clickdot, which sway tiles over its whole output: under
+  // sway's title bar it draws one of its own, white and opaque (the rest of
+  // it is translucent). Its pid once sway shows it, -1 when it does not.
+  pid_t openPlainWindow() {
+    const pid_t window = spawn({"weston-clickdot"}, {});
+    for (int waited = 0; waited < 10000; waited += 200) {
+      if (run({"sh", "-c", "swaymsg -t get_tree | grep -q '\"name\": \"Wayland ClickDot\"'"}) == 0) {
+        pause(500); // drawn
+        return window;
+      }
+      pause(200);
+    }
+    kill(window, SIGTERM);
+    waitpid(window, nullptr, 0);
+    return -1;
+  }
+
+  // The share of black pixels of the output's picture where the plain
+  // window's white title bar lies (400 x 12 pixels); -1 without a picture.
+  double blackShareUnderTitle(const std::string& output) {
+    const std::string file = runtime + "/" + output + "-title.png";
+    if (run({"grim", "-o", output, file}) != 0) return -1;
+    int w = 0, h = 0, n = 0;
+    unsigned char* rgb = stbi_load(file.c_str(), &w, &h, &n, 3);
+    if (rgb == nullptr || w < 500 || h < 44) return -1;
+    long black = 0;
+    for (int y = 32; y < 44; ++y) {
+      for (int x = 100; x < 500; ++x) {
+        const unsigned char* p = rgb + 3 * (y * w + x);
+        black += p[0] + p[1] + p[2] == 0 ? 1 : 0;
+      }
+    }
+    stbi_image_free(rgb);
+    return black / 4800.0;
   }
 
   // Lit pixels of the output's picture below its top quarter (where sway
