@@ -20,6 +20,9 @@ struct FrameClock {
 
   // Seconds since the previous tick (0.033 on the first call).
   float tick();
+  // The next tick answers as the first does; the time until then counts
+  // neither as a step nor in the frame-rate figure.
+  void restart() { started = false; }
   bool setOverlay(bool show, int period);
 };
 

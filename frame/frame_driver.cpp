@@ -107,6 +107,8 @@ bool useFirstViewport() {
   return true;
 }
 
+void resumeAfterPause() { frameClock.restart(); }
+
 bool runFrame() {
   FrameDriverState& s = frameDriver;
   s.frameStart = tickCount();

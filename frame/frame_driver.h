@@ -52,6 +52,11 @@ bool runFrame();
 // drawn on now (or there is none).
 bool useFirstViewport();
 
+// Nothing was drawn for a while because nobody could see it: the next
+// frame steps as the first one does instead of taking the pause as one long
+// frame, so the fireworks go on where they stopped.
+void resumeAfterPause();
+
 // The frame's update and draw step, under the camera's view: the particle
 // update (frame time dt), the light follow, the light table applied to
 // OpenGL, then the particles' drawing pass. Times the update in updateMs.

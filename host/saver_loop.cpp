@@ -6,9 +6,12 @@
 // and the wallpaper none; drawables that come and go; sizes that change), the 50 ms timer when
 // due, a hosted window
 // that vanished, and otherwise a paint, since the window is never
-// validated. A Wayland window whose compositor wants no frame yet is not
-// painted; the loop sleeps in the window system until an event or the
-// timer instead, so a hidden output costs nothing.
+// validated. A window that nobody sees is not painted (a Wayland surface
+// whose compositor wants no frame yet; an X11 window covered whole,
+// unmapped, or on a sleeping monitor): the loop sleeps in the window system
+// until an event or the timer instead, so a hidden saver costs next to
+// nothing, and after a pause the frame clock starts again rather than
+// taking the pause as one long frame.
 //
 // Every message passes hostWindowProc, then the window procedure, and what
 // that does not handle reaches defaultSaverProc with the dismissal rules:
@@ -21,12 +24,16 @@
 // the same signal, as a daemon expects of a saver it stops.
 #include "host/saver_loop.h"
 
+#include <fcntl.h>
 #include <sched.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
 #include <cstdint>
 
 #include "frame/cursor.h"
+#include "frame/frame_driver.h"
 #include "frame/platform_time.h"
 #include "frame/program_objects.h"
 #include "host/window_system.h"
@@ -35,11 +42,25 @@ namespace starbloom {
 
 namespace {
 
+// A wait for a window that can be seen (or a frame the compositor asks for)
+// longer than this is a pause, not a slow frame.
+constexpr std::uint32_t PAUSE_MS = 250;
+
 volatile std::sig_atomic_t pendingSignal = 0; // written by the signal handler, read by the loop
+int wakePipe[2] = {-1, -1}; // the signal handler writes a byte, which ends a window system's wait
 
-void onSignal(int signal) { pendingSignal = signal; }
+void onSignal(int signal) {
+  pendingSignal = signal;
+  const int saved = errno;
+  if (wakePipe[1] >= 0) (void)!write(wakePipe[1], "", 1);
+  errno = saved;
+}
 
-void catchEndSignals() {
+// The end signals, and the pipe by which they wake a wait on the window
+// system (w.wakeFd).
+void catchEndSignals(SaverWindow& w) {
+  if (wakePipe[0] < 0 && pipe2(wakePipe, O_CLOEXEC | O_NONBLOCK) != 0) wakePipe[0] = wakePipe[1] = -1;
+  w.wakeFd = wakePipe[0];
   struct sigaction action {};
   action.sa_handler = onSignal;
   sigemptyset(&action.sa_mask);
@@ -127,10 +148,15 @@ int untilTimer(const SaverWindow& w) {
 
 int messageLoop(SaverWindow& w) {
   WindowEvents batch; // what the window system handed over this pass
+  std::uint32_t waitingSince = 0; // tick count when nothing could be painted
+  bool waiting = false;
   while (!w.quit) {
     if (pendingSignal != 0) {
       const int signal = pendingSignal;
       pendingSignal = 0;
+      char drained[16];
+      while (wakePipe[0] >= 0 && read(wakePipe[0], drained, sizeof drained) > 0) {
+      }
       if (w.role == WindowRole::Hosted) {
         releaseSaverWindow(w);
         closeWindowSystem(w);
@@ -172,10 +198,14 @@ int messageLoop(SaverWindow& w) {
       continue;
     }
     if (!readyToPaint(w)) {
+      if (!waiting) waitingSince = tickCount();
+      waiting = true;
       waitForEvents(w, untilTimer(w), batch);
       applyWindowEvents(w, batch);
       continue;
     }
+    if (waiting && tickCount() - waitingSince >= PAUSE_MS) resumeAfterPause();
+    waiting = false;
     dispatchMessage(w, SaverMessage::Paint);
   }
   return w.quitCode;
@@ -223,7 +253,7 @@ int defaultSaverProc(SaverWindow& w, const SaverEvent& event) {
 }
 
 int runSaverWindow(SaverWindow& w) {
-  catchEndSignals();
+  catchEndSignals(w);
   dispatchMessage(w, SaverMessage::Create);
   showSaverWindow(w);
   const int code = messageLoop(w);

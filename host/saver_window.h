@@ -60,6 +60,7 @@ struct SaverWindow {
   HostState host;               // dismissal state (childMode, closing, lastCursor)
   WaylandShellRequest shell = WaylandShellRequest::Any; // what full screen is made of on Wayland
   const char* outputName = nullptr; // the wallpaper's one output; nullptr for every output
+  int wakeFd = -1;              // readable once an end signal came: a wait on the window system ends
 
   // State of the window procedure.
   bool previewMode = false;     // judged not full screen at creation

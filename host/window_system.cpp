@@ -56,12 +56,13 @@ bool takeEvents(SaverWindow& w, WindowEvents& batch) {
 }
 
 void waitForEvents(SaverWindow& w, int ms, WindowEvents& batch) {
-  if (onWayland(w)) waylandWait(w, ms, batch); // an X11 window always has something to paint
+  onWayland(w) ? waylandWait(w, ms, batch) : x11Wait(w, ms, batch);
 }
 
-// On Wayland, a drawable whose compositor has asked for a frame.
+// On Wayland, a drawable whose compositor has asked for a frame; on X11, a
+// window that can be seen.
 bool readyToPaint(SaverWindow& w) {
-  if (!onWayland(w)) return true;
+  if (!onWayland(w)) return w.previewMode || x11Seen(w);
   for (int slot = 0; slot < MAX_SURFACE_TARGETS; ++slot) {
     if (renderContext.surface.targetReady(slot)) return true;
   }

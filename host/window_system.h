@@ -103,8 +103,9 @@ bool takeEvents(SaverWindow& w, WindowEvents& batch);
 // Waits for events up to ms milliseconds (a window with nothing to draw),
 // into batch.
 void waitForEvents(SaverWindow& w, int ms, WindowEvents& batch);
-// Whether a paint would draw anything now: on Wayland, a surface whose
-// compositor asked for a frame.
+// Whether a paint would draw anything that anybody sees now: on Wayland, a
+// surface whose compositor asked for a frame; on X11, a window neither
+// covered whole nor unmapped, on a monitor that is not asleep (DPMS).
 bool readyToPaint(SaverWindow& w);
 // The host's window went away without an event (hosted mode).
 bool windowVanished(SaverWindow& w);

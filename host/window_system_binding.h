@@ -17,6 +17,8 @@ void x11Show(SaverWindow& w);
 void x11Destroy(SaverWindow& w);
 void x11Release(SaverWindow& w);
 bool x11TakeEvents(SaverWindow& w, WindowEvents& batch);
+bool x11Seen(SaverWindow& w);
+void x11Wait(SaverWindow& w, int ms, WindowEvents& batch);
 bool x11Vanished(SaverWindow& w);
 WindowGeometry x11Describe(SaverWindow& w);
 OutputLayout x11Layout(SaverWindow& w);

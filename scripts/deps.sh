@@ -25,9 +25,9 @@ install_missing_packages() {
   "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" || return 1
 }
 
-# What every build needs: compiler, CMake, OpenGL, EGL, X11 with Xinerama,
-# Wayland with the xdg-shell protocol and its scanner, libdecor (with its
-# plugin, which draws the title bar), FLTK, stb.
+# What every build needs: compiler, CMake, OpenGL, EGL, X11 with Xinerama
+# and Xext (DPMS), Wayland with the xdg-shell protocol and its scanner,
+# libdecor (with its plugin, which draws the title bar), FLTK, stb.
 BUILD_PACKAGES=(g++ cmake make pkg-config libgl-dev libgl1-mesa-dri libegl-dev libegl-mesa0
-  libglx-dev libx11-dev libxinerama-dev libwayland-dev wayland-protocols libwayland-bin
+  libglx-dev libx11-dev libxext-dev libxinerama-dev libwayland-dev wayland-protocols libwayland-bin
   libdecor-0-dev libdecor-0-plugin-1-cairo libfltk1.3-dev libstb-dev)

@@ -21,6 +21,7 @@
 namespace starbloom {
 
 constexpr int MAX_VIEWS = MAX_SURFACE_TARGETS;
+constexpr std::uint32_t FOCUS_GRACE_MS = 100; // a focus loss this short is no input (wayland_seat.cpp)
 constexpr int KEY_ESC = 1;  // Linux input codes, before any keymap arrives
 constexpr int KEY_Q = 16;
 

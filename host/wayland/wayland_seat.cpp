@@ -20,8 +20,6 @@ namespace starbloom {
 
 namespace {
 
-constexpr std::uint32_t FOCUS_GRACE_MS = 100;
-
 // The saver's input of a seat event, handed to the loop; closeKey marks
 // the try-out window's Esc and q.
 void feedSeat(WaylandClient& c, const SeatEvent& event, bool closeKey = false) {

@@ -482,7 +482,8 @@ const wl_registry_listener REGISTRY_LISTENER = {onGlobal, onGlobalRemove};
 // --- events -------------------------------------------------------------
 
 // Dispatches what has arrived, reading the connection for up to timeoutMs
-// when nothing has; whether any event was handled.
+// (-1: until something comes) when nothing has, or until an end signal
+// wakes it; whether any event was handled.
 bool pump(WaylandClient& c, int timeoutMs) {
   wl_display* display = c.display;
   int handled = wl_display_dispatch_pending(display);
@@ -495,8 +496,9 @@ bool pump(WaylandClient& c, int timeoutMs) {
     wl_display_cancel_read(display);
     lostConnection(c);
   }
-  pollfd readable{wl_display_get_fd(display), POLLIN, 0};
-  if (poll(&readable, 1, timeoutMs) > 0) {
+  const int wakeFd = c.window->wakeFd;
+  pollfd readable[2] = {{wl_display_get_fd(display), POLLIN, 0}, {wakeFd, POLLIN, 0}};
+  if (poll(readable, wakeFd >= 0 ? 2 : 1, timeoutMs) > 0 && (readable[0].revents & (POLLIN | POLLHUP | POLLERR)) != 0) {
     if (wl_display_read_events(display) < 0) lostConnection(c);
   } else {
     wl_display_cancel_read(display); // nothing came, or a signal
@@ -691,7 +693,14 @@ bool dispatchInto(WaylandClient& c, int ms, WindowEvents& batch) {
 
 bool waylandTakeEvents(SaverWindow& w, WindowEvents& batch) { return dispatchInto(clientOf(w), 0, batch); }
 
-void waylandWait(SaverWindow& w, int ms, WindowEvents& batch) { dispatchInto(clientOf(w), ms, batch); }
+// Nothing to draw: the wait lasts until the compositor asks for a frame or
+// tells of anything else, or a signal comes. The timer has nothing to do
+// here (it clears an X window), so it wakes nothing; only a focus loss
+// that is still settling bounds the wait.
+void waylandWait(SaverWindow& w, int, WindowEvents& batch) {
+  WaylandClient& c = clientOf(w);
+  dispatchInto(c, c.focusLeft ? static_cast<int>(FOCUS_GRACE_MS) : -1, batch);
+}
 
 WindowGeometry waylandDescribe(SaverWindow& w) {
   const WaylandClient& c = clientOf(w);

@@ -31,9 +31,19 @@
 // changes size under the full-screen window, asks for the drawing to be
 // laid out again.
 //
+// Nobody sees a window that another covers whole (a locker started over
+// the saver), one that is unmapped, or a monitor in a DPMS power-saving
+// state: the saver then draws nothing and waits on the connection. Covering
+// and mapping come as events, so drawing resumes as soon as the window can
+// be seen; the DPMS state has no event and is asked for at most once a
+// second while drawing, five times a second while it keeps the saver
+// waiting. (A compositing manager reports every window unobscured: there
+// only unmapping and DPMS pause the drawing.)
+//
 // X errors are recorded instead of ending the program (a hosted window may
 // vanish at any time); a lost connection, on the window's or the GL
 // surface's connection, ends the program with one line and status 1.
+#include <poll.h>
 #include <stb_image.h>
 #include <unistd.h>
 
@@ -53,6 +63,7 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/Xinerama.h>
+#include <X11/extensions/dpms.h>
 #include <X11/keysym.h>
 
 namespace starbloom {
@@ -65,6 +76,8 @@ constexpr int PREVIEW_BITMAP = 105;
 constexpr int GRAB_ATTEMPTS = 40;       // 2 s: a menu or another grab may be on its way out
 constexpr int GRAB_RETRY_MS = 50;
 constexpr int MAP_WAIT_MS = 2000;
+constexpr std::uint32_t DPMS_CHECK_MS = 1000;        // while drawing
+constexpr std::uint32_t DPMS_CHECK_ASLEEP_MS = 200;  // while the monitor sleeps
 
 int lastXError = 0; // written by recordXError: the last X error on the host's connection
 
@@ -79,6 +92,11 @@ struct X11Window {
   int screenHeight = 0;
   bool managed = false;           // full screen on Xwayland: the compositor manages the window
   bool pointerKnown = false;      // managed: the server has told the pointer's position over it
+  bool obscured = false;          // another window covers it whole
+  bool unmapped = false;          // it, or (hosted) the host's window, is not mapped
+  bool hasDpms = false;           // the server has the DPMS extension
+  bool monitorAsleep = false;     // DPMS standby, suspend or off, as last asked
+  std::uint32_t dpmsCheckedAt = 0;
 };
 
 X11Window x11; // written by the x11* functions, translate and followScreenSize
@@ -362,6 +380,15 @@ void translate(SaverWindow& w, const XEvent& e, WindowEvents& batch) {
         addWindowEvent(batch, eventOf(WindowEventKind::Resized));
       }
       return;
+    case VisibilityNotify:
+      if (e.xvisibility.window == x11.window) x11.obscured = e.xvisibility.state == VisibilityFullyObscured;
+      return;
+    case MapNotify:
+      if (e.xmap.window == x11.window) x11.unmapped = false;
+      return;
+    case UnmapNotify:
+      if (e.xunmap.window == x11.window) x11.unmapped = true;
+      return;
     case ClientMessage:
       if (static_cast<Atom>(e.xclient.data.l[0]) == XInternAtom(x11.display, "WM_DELETE_WINDOW", False)) {
         addWindowEvent(batch, eventOf(WindowEventKind::Close));
@@ -427,7 +454,7 @@ Window createFullScreen(Display* display, bool managed) {
   attributes.override_redirect = managed ? False : True;
   attributes.background_pixel = BlackPixel(display, screen);
   attributes.event_mask = KeyPressMask | ButtonPressMask | PointerMotionMask | FocusChangeMask |
-                          StructureNotifyMask | ExposureMask;
+                          StructureNotifyMask | ExposureMask | VisibilityChangeMask;
   const Window window = XCreateWindow(display, RootWindow(display, screen), 0, 0,
                                       static_cast<unsigned>(DisplayWidth(display, screen)),
                                       static_cast<unsigned>(DisplayHeight(display, screen)), 0,
@@ -461,7 +488,7 @@ Window createTryOut(Display* display, int width, int height) {
   const int screen = DefaultScreen(display);
   XSetWindowAttributes attributes{};
   attributes.background_pixel = BlackPixel(display, screen);
-  attributes.event_mask = KeyPressMask | StructureNotifyMask | ExposureMask;
+  attributes.event_mask = KeyPressMask | StructureNotifyMask | ExposureMask | VisibilityChangeMask;
   const Window window = XCreateWindow(display, RootWindow(display, screen), 0, 0,
                                       static_cast<unsigned>(width), static_cast<unsigned>(height), 0,
                                       CopyFromParent, InputOutput, CopyFromParent,
@@ -542,7 +569,12 @@ MonitorLayout queryMonitors(void* connection) {
 bool x11Open(SaverWindow&, bool) {
   x11 = X11Window{};
   x11.display = static_cast<Display*>(openX11Display());
-  return x11.display != nullptr;
+  if (x11.display == nullptr) return false;
+  int eventBase = 0;
+  int errorBase = 0;
+  x11.hasDpms = DPMSQueryExtension(x11.display, &eventBase, &errorBase) != 0 && DPMSCapable(x11.display) != 0;
+  x11.dpmsCheckedAt = tickCount() - DPMS_CHECK_MS; // asked on the first look
+  return true;
 }
 
 void x11Close(SaverWindow&) {
@@ -574,7 +606,9 @@ bool x11Create(SaverWindow& w, unsigned long parent, int width, int height) {
         return false;
       }
       x11.window = target;
-      XSelectInput(display, target, StructureNotifyMask);
+      XSelectInput(display, target, StructureNotifyMask | VisibilityChangeMask);
+      XWindowAttributes attributes{};
+      x11.unmapped = XGetWindowAttributes(display, target, &attributes) != 0 && attributes.map_state == IsUnmapped;
       return true;
     }
     case WindowRole::TryOut:
@@ -622,6 +656,35 @@ bool x11TakeEvents(SaverWindow& w, WindowEvents& batch) {
   XNextEvent(x11.display, &event);
   translate(w, event, batch);
   return true;
+}
+
+namespace {
+
+// Whether the monitor is in a DPMS power-saving state, asked of the server
+// at most once per period.
+bool monitorAsleep() {
+  if (!x11.hasDpms) return false;
+  const std::uint32_t now = tickCount();
+  if (now - x11.dpmsCheckedAt < (x11.monitorAsleep ? DPMS_CHECK_ASLEEP_MS : DPMS_CHECK_MS)) return x11.monitorAsleep;
+  x11.dpmsCheckedAt = now;
+  CARD16 level = DPMSModeOn;
+  BOOL enabled = False;
+  x11.monitorAsleep = DPMSInfo(x11.display, &level, &enabled) != 0 && enabled && level != DPMSModeOn;
+  return x11.monitorAsleep;
+}
+
+} // namespace
+
+bool x11Seen(SaverWindow&) { return !x11.obscured && !x11.unmapped && !monitorAsleep(); }
+
+void x11Wait(SaverWindow& w, int ms, WindowEvents& batch) {
+  XFlush(x11.display);
+  if (XPending(x11.display) <= 0) {
+    pollfd readable[2] = {{ConnectionNumber(x11.display), POLLIN, 0}, {w.wakeFd, POLLIN, 0}};
+    if (x11.monitorAsleep && ms > static_cast<int>(DPMS_CHECK_ASLEEP_MS)) ms = static_cast<int>(DPMS_CHECK_ASLEEP_MS);
+    poll(readable, w.wakeFd >= 0 ? 2 : 1, ms);
+  }
+  while (XPending(x11.display) > 0) x11TakeEvents(w, batch);
 }
 
 bool x11Vanished(SaverWindow& w) {

@@ -43,6 +43,12 @@ TEST(FrameClock, TicksAnswerTheUnsignedGapAndTheFigureNeedsMoreThanOnePeriod) {
     EXPECT_STREQ(clock.fpsText, c.text);
     EXPECT_EQ(clock.overlayDue, c.show);
     EXPECT_TRUE(*c.text == '\0' || clock.frameCount + clock.accumulatedMs == 0) << "not reset";
+    // After a pause the step is nominal again and the paused time no frame.
+    const int accumulated = clock.accumulatedMs;
+    clock.restart();
+    EXPECT_FLOAT_EQ(tickAfter(clock, 60000), 0.033f);
+    EXPECT_EQ(clock.accumulatedMs, accumulated);
+    EXPECT_FLOAT_EQ(tickAfter(clock, c.ms), c.ms * 0.001f);
   }
   useRealTime();
 }

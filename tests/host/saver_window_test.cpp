@@ -7,6 +7,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
+#include <iterator>
+#include <sstream>
 
 namespace starbloom {
 namespace {
@@ -48,6 +51,48 @@ TEST_F(SaverOnX, FullScreenWindowEndsOnInputPastTheThreshold) {
     EXPECT_EQ(saver.wait(10000), 0) << saver.errors;
     EXPECT_TRUE(saverWindows(display, DefaultRootWindow(display)).empty());
   }
+}
+
+// CPU seconds a process has used, all its threads, user and system.
+double cpuSeconds(pid_t pid) {
+  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+  std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+  std::istringstream fields(text.substr(text.rfind(')') + 2)); // the name may hold blanks
+  std::string field;
+  double ticks = 0;
+  for (int i = 3; i <= 15 && fields >> field; ++i) {
+    if (i >= 14) ticks += std::stod(field); // utime, stime
+  }
+  return ticks / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
+// Nobody sees a window that another covers whole: /s draws nothing then,
+// and draws again once the cover is unmapped. Its own CPU time tells, since
+// drawing on llvmpipe costs far more than waiting.
+TEST_F(SaverOnX, FullScreenDrawsNothingWhileCovered) {
+  Saver saver;
+  start(saver, {"/s"});
+  ASSERT_NE(waitForSaverWindow(display, DefaultRootWindow(display)), 0u) << saver.errors;
+  pause(1000);
+  const auto usedInTwoSeconds = [&] {
+    const double before = cpuSeconds(saver.pid);
+    pause(2000);
+    return cpuSeconds(saver.pid) - before;
+  };
+  const double drawing = usedInTwoSeconds();
+  const Window cover = makeWindow(SCREEN_W, SCREEN_H, true);
+  const double covered = usedInTwoSeconds();
+  XUnmapWindow(display, cover);
+  XSync(display, False);
+  pause(200);
+  const double uncovered = usedInTwoSeconds();
+  EXPECT_GT(drawing, 0.1);
+  EXPECT_LT(covered, drawing / 5) << "drawing " << drawing;
+  EXPECT_GT(uncovered, drawing / 5) << "covered " << covered;
+  ASSERT_TRUE(saver.running()) << saver.errors;
+  kill(saver.pid, SIGTERM);
+  EXPECT_EQ(saver.wait(10000), 0) << saver.errors;
+  XDestroyWindow(display, cover);
 }
 
 // SIGTERM ends /s like a close request: status 0, grabs released, so that
