@@ -128,7 +128,8 @@ TEST_P(SaverOnWaylandShells, FullScreenOnEveryOutputEndsOnInputAndSignals) {
 // connection handed down in WAYLAND_SOCKET, no WAYLAND_DISPLAY or DISPLAY.
 // It lights both outputs, no input ends it, a window opened over it covers
 // it, and the compositor closing ends it with status 0 and not a word;
-// --output keeps it to one output.
+// --output keeps it to one output, and an output the locker names that is
+// not there is one line and status 1.
 TEST_F(SaverOnWayland, WallpaperHandedDownByALockerStaysUnderWindowsUntilTheEnd) {
   ASSERT_EQ(run({"swaymsg", "create_output"}), 0);
   addPointer();
@@ -172,6 +173,12 @@ TEST_F(SaverOnWayland, WallpaperHandedDownByALockerStaysUnderWindowsUntilTheEnd)
   startHandedDown(one, {"--wallpaper", "--output", "HEADLESS-2"}, {});
   EXPECT_TRUE(litWithin("HEADLESS-2", 15000)) << one.errors;
   EXPECT_EQ(litPixels("HEADLESS-1"), 0);
+  // An output the locker names that is not there: one line, status 1.
+  Saver unknown;
+  startHandedDown(unknown, {"--wallpaper"}, {"SWAYLOCK_PLUGIN_OUTPUT_NAME=HEADLESS-9"});
+  EXPECT_EQ(unknown.wait(10000), 1) << unknown.errors;
+  EXPECT_NE(unknown.errors.find("'HEADLESS-9'"), std::string::npos) << unknown.errors;
+  EXPECT_EQ(unknown.errors.find('\n'), unknown.errors.size() - 1) << unknown.errors;
   kill(sway, SIGTERM);
   waitpid(sway, nullptr, 0);
   sway = -1;
