@@ -7,8 +7,10 @@
 // characters, bounded length whatever the arguments); any other result has
 // every size from 1 to 8192, seconds in (0, 86400], fps from 1 to 1000, a
 // window id from 1 to 0xFFFFFFFF exactly when one was given, the --set
-// values in their order, and the mode the walk's options call for (the edits
-// of XScreenSaver's list only alone).
+// values in their order, the --platform, --wayland-shell and --output
+// values, and the mode the walk's options call for (the edits of
+// XScreenSaver's list only alone, --output only with --wallpaper, which
+// takes no window, host or X11).
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -27,16 +29,18 @@ constexpr std::size_t MAX_ERROR_BYTES = 200;
 struct Walk {
   bool missingValue = false;
   bool help = false, version = false, render = false, bench = false, hosted = false,
-       window = false, addTo = false, removeFrom = false;
+       window = false, wallpaper = false, addTo = false, removeFrom = false;
   std::vector<std::string> overrides;
   std::vector<std::string> rest;
   std::string platform; // the last --platform value
+  std::string shell;    // the last --wayland-shell value
+  std::string output;   // the last --output value
 };
 
 Walk walk(const std::vector<std::string>& args) {
   static const char* const TAKES_VALUE[] = {"--render", "--size", "--seed", "--seconds",
                                             "--fps", "--set", "-window-id", "--window-id",
-                                            "--platform"};
+                                            "--platform", "--wayland-shell", "--output"};
   Walk w;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
@@ -50,6 +54,8 @@ Walk walk(const std::vector<std::string>& args) {
       const std::string& value = args[++i];
       if (a == "--set") w.overrides.push_back(value);
       if (a == "--platform") w.platform = value;
+      if (a == "--wayland-shell") w.shell = value;
+      if (a == "--output") w.output = value;
       if (a == "--render") w.render = true;
       if (a == "-window-id" || a == "--window-id") w.hosted = true;
     } else if (a == "--help" || a == "-h") {
@@ -62,6 +68,8 @@ Walk walk(const std::vector<std::string>& args) {
       w.addTo = true;
     } else if (a == "--remove-from-xscreensaver") {
       w.removeFrom = true;
+    } else if (a == "--wallpaper") {
+      w.wallpaper = true;
     } else if (a == "-root" || a == "--root") {
       w.hosted = true;
     } else if (a == "--window") {
@@ -131,6 +139,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
              w.platform.c_str());
   FUZZ_CHECK(got.platform == platform, "platform %d, the walk says %s", static_cast<int>(got.platform),
              w.platform.c_str());
+  const WaylandShellRequest shell = w.shell == "layer" ? WaylandShellRequest::Layer
+                                    : w.shell == "xdg"   ? WaylandShellRequest::Xdg
+                                                         : WaylandShellRequest::Any;
+  FUZZ_CHECK(w.shell.empty() || shell != WaylandShellRequest::Any, "--wayland-shell %s accepted",
+             w.shell.c_str());
+  FUZZ_CHECK(got.shell == shell, "shell %d, the walk says %s", static_cast<int>(got.shell), w.shell.c_str());
+  FUZZ_CHECK(got.outputName == w.output, "output '%s', the walk says '%s'", got.outputName.c_str(),
+             w.output.c_str());
   FUZZ_CHECK(got.overrides == w.overrides, "%zu --set values kept, %zu given (or out of order)",
              got.overrides.size(), w.overrides.size());
 
@@ -145,9 +161,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     expected = w.addTo ? LaunchMode::AddToXScreenSaver : LaunchMode::RemoveFromXScreenSaver;
   } else if (w.render || w.bench) {
     expected = w.render ? LaunchMode::Render : LaunchMode::Bench;
+  } else if (w.wallpaper) {
+    FUZZ_CHECK(!w.hosted && !w.window && platform != PlatformRequest::X11,
+               "--wallpaper taken with a window, a host or X11");
+    expected = LaunchMode::Wallpaper;
   } else if (w.hosted || w.window) {
     expected = w.hosted ? LaunchMode::Hosted : LaunchMode::Window;
   }
+  FUZZ_CHECK(w.output.empty() || expected == LaunchMode::Wallpaper, "--output taken without --wallpaper");
   FUZZ_CHECK(got.mode == expected, "mode %d, the walk says %d", static_cast<int>(got.mode),
              static_cast<int>(expected));
   if (got.mode == LaunchMode::Render) FUZZ_CHECK(!got.output.empty(), "--render without a file");
@@ -161,7 +182,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     joined += r;
   }
   if (got.mode == LaunchMode::Render || got.mode == LaunchMode::Bench ||
-      got.mode == LaunchMode::Hosted || got.mode == LaunchMode::Window ||
+      got.mode == LaunchMode::Hosted || got.mode == LaunchMode::Window || got.mode == LaunchMode::Wallpaper ||
       got.mode == LaunchMode::AddToXScreenSaver || got.mode == LaunchMode::RemoveFromXScreenSaver) {
     FUZZ_CHECK(joined.empty(), "stray arguments '%s' accepted with mode %d", joined.c_str(),
                static_cast<int>(got.mode));
