@@ -84,6 +84,9 @@ struct OptionParse {
   bool window = false;
   bool wallpaper = false;
   bool output = false;       // --output: only with --wallpaper
+  bool idle = false;
+  bool lockAfter = false;    // --lock-after: only with --idle
+  const char* secondValue = nullptr; // the second value of a two-value option
   bool addTo = false;
   bool removeFrom = false;
 };
@@ -91,6 +94,7 @@ struct OptionParse {
 enum class OptionValue : std::uint8_t {
   None,
   Required,     // the next argument, whatever it is
+  TwoRequired,  // the next two arguments (the second in OptionParse::secondValue)
   OptionalSize, // the next argument when it looks like WxH
 };
 
@@ -204,6 +208,33 @@ const OptionRow OPTIONS[] = {
      HelpSection::Options, "--output NAME",
      "with --wallpaper: that output only (default: the one named\nby SWAYLOCK_PLUGIN_OUTPUT_NAME, else every "
      "output)"},
+    {"--idle", nullptr, OptionValue::Required,
+     [](OptionParse& p, const char* value, const std::string&) {
+       unsigned long long seconds = 0;
+       if (!parseWholeUnsigned(value, 86400, seconds) || seconds == 0) {
+         return "--idle must be a whole number of seconds from 1 to 86400, not " + quotedText(value);
+       }
+       p.idle = true;
+       p.options.idleSeconds = static_cast<int>(seconds);
+       return std::string();
+     },
+     HelpSection::Options, "--idle SECONDS",
+     "stay resident and show the saver full screen after SECONDS\nwithout input, again after every "
+     "return (GNOME, Wayland\nidle notification or X11)"},
+    {"--lock-after", nullptr, OptionValue::TwoRequired,
+     [](OptionParse& p, const char* value, const std::string&) {
+       unsigned long long seconds = 0;
+       if (!parseWholeUnsigned(value, 86400, seconds) || seconds == 0) {
+         return "--lock-after must be a whole number of seconds from 1 to 86400, not " + quotedText(value);
+       }
+       p.lockAfter = true;
+       p.options.lockAfterSeconds = static_cast<int>(seconds);
+       p.options.lockCommand = p.secondValue;
+       return p.options.lockCommand.empty() ? std::string("--lock-after needs a command") : std::string();
+     },
+     HelpSection::Options, "--lock-after SECONDS COMMAND",
+     "with --idle: once the saver has shown for SECONDS, run\nCOMMAND (say 'swaylock -f') and end the saver "
+     "when it\nreturns"},
     {"--render", nullptr, OptionValue::Required,
      [](OptionParse& p, const char* value, const std::string&) {
        p.render = true;
@@ -351,6 +382,11 @@ LaunchOptions parseLaunchOptions(int argc, const char* const* argv) {
       if (next == nullptr) return invalid(arg + " needs a value");
       value = next;
       ++i;
+    } else if (row->value == OptionValue::TwoRequired) {
+      if (next == nullptr || i + 2 >= argc || argv[i + 2] == nullptr) return invalid(arg + " needs two values");
+      value = next;
+      p.secondValue = argv[i + 2];
+      i += 2;
     } else if (row->value == OptionValue::OptionalSize && looksLikeSize(next)) {
       value = next;
       ++i;
@@ -378,6 +414,12 @@ LaunchOptions parseLaunchOptions(int argc, const char* const* argv) {
     options.mode = p.render ? LaunchMode::Render : LaunchMode::Bench;
   } else if (p.headlessOnly) {
     return invalid("--size, --seconds, --fps and --seed need --render FILE.png or --bench");
+  } else if (p.idle) {
+    if (p.hosted || p.window || p.wallpaper) {
+      return invalid("--idle cannot be combined with --window, --wallpaper, -root or -window-id");
+    }
+    if (!rest.empty()) return invalid("unexpected argument " + quotedText(rest) + " with --idle");
+    options.mode = LaunchMode::Idle;
   } else if (p.wallpaper) {
     if (p.hosted || p.window) return invalid("--wallpaper cannot be combined with --window, -root or -window-id");
     if (!rest.empty()) return invalid("unexpected argument " + quotedText(rest) + " with --wallpaper");
@@ -392,6 +434,7 @@ LaunchOptions parseLaunchOptions(int argc, const char* const* argv) {
     options.mode = p.hosted ? LaunchMode::Hosted : LaunchMode::Window;
   }
   if (p.output && options.mode != LaunchMode::Wallpaper) return invalid("--output needs --wallpaper");
+  if (p.lockAfter && options.mode != LaunchMode::Idle) return invalid("--lock-after needs --idle");
   options.saverCommandLine = rest;
   return options;
 }

@@ -16,6 +16,7 @@ enum class LaunchMode : std::uint8_t {
   Hosted,  // -root / -window-id: drawing into a window of a host program
   Window,  // --window: a normal top-level window for trying the saver out
   Wallpaper, // --wallpaper: a Wayland background layer under every window
+  Idle,    // --idle: a resident trigger that shows the saver after idle time
   AddToXScreenSaver,      // --add-to-xscreensaver: Starbloom into ~/.xscreensaver's list
   RemoveFromXScreenSaver, // --remove-from-xscreensaver: Starbloom out of it
   Invalid, // error holds the message
@@ -52,6 +53,9 @@ struct LaunchOptions {
   PlatformRequest platform = PlatformRequest::Any; // --platform wayland|x11
   WaylandShellRequest shell = WaylandShellRequest::Any; // --wayland-shell layer|xdg
   std::string outputName;               // --wallpaper --output NAME; empty: every output
+  int idleSeconds = 0;                  // --idle SECONDS
+  int lockAfterSeconds = 0;             // --lock-after SECONDS COMMAND; 0: no lock command
+  std::string lockCommand;
   std::string saverCommandLine;         // remaining arguments joined by blanks
   std::string error;                    // Invalid: one line, no trailing newline
 };

@@ -1,7 +1,7 @@
 // Program entry. The long options are handled first (--help, --version,
 // headless --render/--bench, --set overrides, the edits of XScreenSaver's
-// list); what remains is the saver's own command line, or the hosted and
-// try-out modes. Settings are read from the settings file in every mode,
+// list, the idle trigger); what remains is the saver's own command line,
+// or the hosted, try-out and wallpaper modes. Settings are read from the settings file in every mode,
 // then the --set overrides are applied.
 #include "host/saver_entry.h"
 
@@ -10,6 +10,7 @@
 
 #include "host/command_line.h"
 #include "host/headless.h"
+#include "host/idle_trigger.h"
 #include "host/saver_modes.h"
 #include "host/setting_overrides.h"
 #include "install/xscreensaver_setup.h"
@@ -38,6 +39,9 @@ int programMain(int argc, char** argv) {
     case LaunchMode::Bench:
       if (!readSaverSettings()) return 2;
       return runHeadless(options);
+    case LaunchMode::Idle:
+      if (!readSaverSettings()) return 2;
+      return runIdleTrigger(options, "/proc/self/exe");
     case LaunchMode::Saver:
     case LaunchMode::Hosted:
     case LaunchMode::Window:

@@ -26,8 +26,9 @@ install_missing_packages() {
 }
 
 # What every build needs: compiler, CMake, OpenGL, EGL, X11 with Xinerama
-# and Xext (DPMS), Wayland with the xdg-shell protocol and its scanner,
-# libdecor (with its plugin, which draws the title bar), FLTK, stb.
+# Xext (DPMS) and Xss (the idle time), Wayland with the xdg-shell protocol
+# and its scanner, libdecor (with its plugin, which draws the title bar),
+# GIO (D-Bus, for GNOME's idle monitor), FLTK, stb.
 BUILD_PACKAGES=(g++ cmake make pkg-config libgl-dev libgl1-mesa-dri libegl-dev libegl-mesa0
-  libglx-dev libx11-dev libxext-dev libxinerama-dev libwayland-dev wayland-protocols libwayland-bin
-  libdecor-0-dev libdecor-0-plugin-1-cairo libfltk1.3-dev libstb-dev)
+  libglx-dev libx11-dev libxext-dev libxss-dev libxinerama-dev libwayland-dev wayland-protocols libwayland-bin
+  libdecor-0-dev libdecor-0-plugin-1-cairo libglib2.0-dev libfltk1.3-dev libstb-dev)

@@ -1,0 +1,155 @@
+// End-to-end tests of the idle trigger (--idle): on a headless sway (its
+// idle notification), on Xvfb (the server's idle time) and on a session bus
+// of the test's own that serves a fake of GNOME's idle monitor
+// (tests/tools/fake_idle_monitor.cpp). The saver the trigger starts is its
+// child, "starbloom /s".
+#include "host/sway_test_server.h"
+
+#include <X11/Xatom.h>
+#include <dirent.h>
+
+#include <fstream>
+#include <sstream>
+
+namespace starbloom {
+namespace {
+
+// The trigger's running saver (a child shown as "starbloom /s"), 0 for none.
+pid_t saverOf(pid_t trigger) {
+  DIR* proc = opendir("/proc");
+  pid_t found = 0;
+  for (dirent* e = proc != nullptr ? readdir(proc) : nullptr; e != nullptr && found == 0; e = readdir(proc)) {
+    const pid_t pid = static_cast<pid_t>(std::atol(e->d_name));
+    if (pid <= 0) continue;
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    const std::size_t close = text.rfind(')');
+    if (close == std::string::npos) continue;
+    std::istringstream fields(text.substr(close + 2));
+    std::string state;
+    long parent = 0;
+    fields >> state >> parent;
+    if (parent != trigger || state == "Z") continue;
+    std::ifstream cmdline("/proc/" + std::to_string(pid) + "/cmdline");
+    std::string args((std::istreambuf_iterator<char>(cmdline)), std::istreambuf_iterator<char>());
+    if (args.rfind(std::string("starbloom\0/s", 12), 0) == 0) found = pid;
+  }
+  if (proc != nullptr) closedir(proc);
+  return found;
+}
+
+// Waits for the trigger to have a saver (or none); the saver's pid.
+pid_t waitForSaverOf(pid_t trigger, bool wanted, int timeoutMs) {
+  for (int waited = 0;; waited += 100) {
+    const pid_t saver = saverOf(trigger);
+    if ((saver != 0) == wanted || waited >= timeoutMs) return saver;
+    pause(100);
+  }
+}
+
+// --idle 3 on sway (KDE's idle notification there): no saver at first, the
+// saver after the idle time, a key ends it, it comes again after another
+// idle time, a second trigger leaves, SIGTERM ends the trigger and its
+// saver. With an idle inhibitor on a window, no saver comes. --lock-after
+// runs its command once and ends the saver when the command returns.
+TEST_F(SaverOnWayland, IdleTriggerShowsTheSaverAfterIdleTimeAndAgainAfterEachReturn) {
+  addKeyboard();
+  Saver trigger;
+  startSaver(trigger, {"--idle", "3"}, {"WAYLAND_DEBUG=1"});
+  pause(1000);
+  EXPECT_EQ(saverOf(trigger.pid), 0) << "a saver before the idle time";
+  const pid_t first = waitForSaverOf(trigger.pid, true, 15000);
+  ASSERT_NE(first, 0) << tail(trigger.errors);
+  EXPECT_TRUE(litWithin("HEADLESS-1", 15000));
+  ASSERT_TRUE(waitForEntry(trigger, "wl_keyboard")) << tail(trigger.errors);
+  run({"wtype", "a"});
+  EXPECT_EQ(waitForSaverOf(trigger.pid, false, 10000), 0) << "a key did not end the saver";
+  const pid_t second = waitForSaverOf(trigger.pid, true, 15000);
+  EXPECT_NE(second, 0) << "no saver after the next idle time";
+  EXPECT_NE(second, first);
+
+  Saver another;
+  startSaver(another, {"--idle", "3"});
+  EXPECT_EQ(another.wait(10000), 0);
+  EXPECT_NE(another.errors.find("already runs"), std::string::npos) << another.errors;
+
+  kill(trigger.pid, SIGTERM);
+  EXPECT_EQ(trigger.wait(10000), 0);
+  EXPECT_NE(kill(second, 0), 0) << "the saver outlived its trigger";
+
+  // An idle inhibitor (sway's own, on a window) keeps the saver away.
+  const pid_t window = openPlainWindow();
+  ASSERT_GT(window, 0);
+  ASSERT_EQ(run({"swaymsg", "[title=\"Wayland ClickDot\"]", "inhibit_idle", "open"}), 0);
+  Saver inhibited;
+  startSaver(inhibited, {"--idle", "2"});
+  EXPECT_EQ(waitForSaverOf(inhibited.pid, true, 6000), 0) << "a saver despite the inhibitor";
+  kill(inhibited.pid, SIGTERM);
+  EXPECT_EQ(inhibited.wait(10000), 0);
+  kill(window, SIGTERM);
+  waitpid(window, nullptr, 0);
+
+  // --lock-after: the command once, and the saver gone after it returns.
+  const std::string locks = runtime + "/locks";
+  Saver locking;
+  startSaver(locking, {"--idle", "2", "--lock-after", "2", "echo locked >> '" + locks + "'"});
+  ASSERT_NE(waitForSaverOf(locking.pid, true, 15000), 0) << locking.errors;
+  EXPECT_EQ(waitForSaverOf(locking.pid, false, 15000), 0) << "the saver outlived the lock command";
+  pause(3000);
+  std::ifstream written(locks);
+  std::string all((std::istreambuf_iterator<char>(written)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(all, "locked\n");
+  kill(locking.pid, SIGTERM);
+  EXPECT_EQ(locking.wait(10000), 0);
+}
+
+class IdleOnX : public XTestServer {
+ protected:
+  // No compositor and no session bus: the trigger has only the X server.
+  std::vector<std::string> onlyX11() const {
+    return {"WAYLAND_DISPLAY=", "WAYLAND_SOCKET=", "DBUS_SESSION_BUS_ADDRESS=", "XDG_RUNTIME_DIR=" + configHome};
+  }
+};
+
+// --idle 3 on Xvfb (the MIT-SCREEN-SAVER idle time): the saver's window
+// after the idle time, ended by a key, back after another idle time, and
+// SIGTERM ends both. Where an XScreenSaver daemon has marked the root
+// window, and where no idle source is there at all, one line and status 1.
+TEST_F(IdleOnX, IdleTriggerWatchesTheServersIdleTime) {
+  Saver trigger;
+  start(trigger, {"--idle", "3"}, onlyX11());
+  pause(1000);
+  EXPECT_EQ(saverOf(trigger.pid), 0) << "a saver before the idle time";
+  ASSERT_NE(waitForSaverWindow(display, DefaultRootWindow(display), 15000), 0u) << trigger.errors;
+  pause(500);
+  xdotool("key a");
+  EXPECT_EQ(waitForSaverOf(trigger.pid, false, 10000), 0) << "a key did not end the saver";
+  const pid_t again = waitForSaverOf(trigger.pid, true, 15000);
+  EXPECT_NE(again, 0) << "no saver after the next idle time";
+  kill(trigger.pid, SIGTERM);
+  EXPECT_EQ(trigger.wait(10000), 0) << trigger.errors;
+  EXPECT_NE(kill(again, 0), 0) << "the saver outlived its trigger";
+
+  const Atom version = XInternAtom(display, "_SCREENSAVER_VERSION", False);
+  const unsigned char text[] = "6.06";
+  XChangeProperty(display, DefaultRootWindow(display), version, XA_STRING, 8, PropModeReplace, text, 4);
+  XSync(display, False);
+  Saver beside;
+  start(beside, {"--idle", "3"}, onlyX11());
+  EXPECT_EQ(beside.wait(10000), 1);
+  EXPECT_NE(beside.errors.find("XScreenSaver"), std::string::npos) << beside.errors;
+  EXPECT_EQ(beside.errors.find('\n'), beside.errors.size() - 1) << beside.errors;
+  XDeleteProperty(display, DefaultRootWindow(display), version);
+  XSync(display, False);
+
+  std::vector<std::string> nothing = onlyX11();
+  nothing.push_back("DISPLAY=");
+  Saver alone;
+  start(alone, {"--idle", "3"}, nothing);
+  EXPECT_EQ(alone.wait(10000), 1);
+  EXPECT_NE(alone.errors.find("no idle time to watch"), std::string::npos) << alone.errors;
+  EXPECT_EQ(alone.errors.find('\n'), alone.errors.size() - 1) << alone.errors;
+}
+
+} // namespace
+} // namespace starbloom
