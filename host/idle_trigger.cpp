@@ -18,7 +18,6 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -31,6 +30,7 @@
 
 #include "frame/platform_time.h"
 #include "host/idle_source.h"
+#include "host/session_lock.h"
 
 namespace starbloom {
 
@@ -62,26 +62,16 @@ void catchSignals() {
   sigaction(SIGCHLD, &action, nullptr);
 }
 
-// The session's one trigger: false when another holds the lock.
-bool takeSessionLock() {
-  const char* folder = std::getenv("XDG_RUNTIME_DIR");
-  std::string path = folder != nullptr && *folder != '\0' ? folder : "/tmp";
+// The session's one trigger, named after its display: false when another
+// holds the lock, which this one then holds until it ends.
+bool takeTriggerLock() {
   const char* wayland = std::getenv("WAYLAND_DISPLAY");
   const char* x11 = std::getenv("DISPLAY");
-  std::string session = wayland != nullptr && *wayland != '\0' ? wayland
-                        : x11 != nullptr && *x11 != '\0'       ? x11
-                                                               : "session";
-  for (char& c : session) {
-    if (c == '/') c = '_';
-  }
-  path += "/starbloom-idle-" + session + ".lock";
-  const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-  if (fd < 0) return true; // no lock to be had: run without one
-  if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
-    close(fd);
-    return errno != EWOULDBLOCK;
-  }
-  return true; // held until the process ends
+  const std::string session = wayland != nullptr && *wayland != '\0' ? wayland
+                              : x11 != nullptr && *x11 != '\0'       ? x11
+                                                                     : "session";
+  int fd = -1;
+  return takeSessionLock("idle-" + session, fd);
 }
 
 // Runs path with args (args[0] the name it shows).
@@ -169,7 +159,7 @@ const char* idleSourceName(IdleSourceKind kind) {
 }
 
 int runIdleTrigger(const LaunchOptions& options, const char* program) {
-  if (!takeSessionLock()) {
+  if (!takeTriggerLock()) {
     std::fprintf(stderr, "starbloom: an idle trigger already runs in this session\n");
     return 0;
   }

@@ -26,9 +26,7 @@
 // connection that fails ends the program with one line and status 1, but
 // the wallpaper quietly with status 0, since the compositor or the locker
 // closing it is how a wallpaper normally ends.
-#include <fcntl.h>
 #include <poll.h>
-#include <sys/file.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -40,6 +38,7 @@
 #include <wayland-client.h>
 
 #include "frame/platform_time.h"
+#include "host/session_lock.h"
 #include "host/wayland/wayland_client.h"
 #include "host/window_system_binding.h"
 #include "report/quoted_text.h"
@@ -603,25 +602,12 @@ void waylandClose(SaverWindow&) {
 bool waylandSaverRuns(SaverWindow& w) {
   WaylandClient& c = clientOf(w);
   if (c.handedDown) return false;
-  const char* folder = std::getenv("XDG_RUNTIME_DIR");
-  std::string path = folder != nullptr && *folder != '\0' ? folder : "/tmp";
   std::string name = displayName();
   if (w.role == WindowRole::Wallpaper) {
     name = "wallpaper-" + name;
     if (w.outputName != nullptr) name += std::string("-") + w.outputName;
   }
-  for (char& ch : name) {
-    if (ch == '/') ch = '_';
-  }
-  path += "/starbloom-" + name + ".lock";
-  const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-  if (fd < 0) return false; // no lock to be had: run without one
-  if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
-    close(fd);
-    return errno == EWOULDBLOCK;
-  }
-  c.lockFd = fd;
-  return false;
+  return !takeSessionLock(name, c.lockFd);
 }
 
 bool waylandCreate(SaverWindow& w, int width, int height) {
