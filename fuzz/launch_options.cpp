@@ -10,7 +10,8 @@
 // values in their order, the --platform, --wayland-shell and --output
 // values, and the mode the walk's options call for (the edits of
 // XScreenSaver's list only alone, --output only with --wallpaper, which
-// takes no window, host or X11).
+// takes no window, host or X11, --lock-after and its two values only with
+// --idle, whose times lie from 1 to 86400 s).
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -29,7 +30,7 @@ constexpr std::size_t MAX_ERROR_BYTES = 200;
 struct Walk {
   bool missingValue = false;
   bool help = false, version = false, render = false, bench = false, hosted = false,
-       window = false, wallpaper = false, addTo = false, removeFrom = false;
+       window = false, wallpaper = false, idle = false, lockAfter = false, addTo = false, removeFrom = false;
   std::vector<std::string> overrides;
   std::vector<std::string> rest;
   std::string platform; // the last --platform value
@@ -40,7 +41,7 @@ struct Walk {
 Walk walk(const std::vector<std::string>& args) {
   static const char* const TAKES_VALUE[] = {"--render", "--size", "--seed", "--seconds",
                                             "--fps", "--set", "-window-id", "--window-id",
-                                            "--platform", "--wayland-shell", "--output"};
+                                            "--platform", "--wayland-shell", "--output", "--idle"};
   Walk w;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
@@ -56,6 +57,7 @@ Walk walk(const std::vector<std::string>& args) {
       if (a == "--platform") w.platform = value;
       if (a == "--wayland-shell") w.shell = value;
       if (a == "--output") w.output = value;
+      if (a == "--idle") w.idle = true;
       if (a == "--render") w.render = true;
       if (a == "-window-id" || a == "--window-id") w.hosted = true;
     } else if (a == "--help" || a == "-h") {
@@ -68,6 +70,13 @@ Walk walk(const std::vector<std::string>& args) {
       w.addTo = true;
     } else if (a == "--remove-from-xscreensaver") {
       w.removeFrom = true;
+    } else if (a == "--lock-after") {
+      if (i + 2 >= args.size()) {
+        w.missingValue = true;
+        return w;
+      }
+      w.lockAfter = true;
+      i += 2;
     } else if (a == "--wallpaper") {
       w.wallpaper = true;
     } else if (a == "-root" || a == "--root") {
@@ -161,6 +170,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     expected = w.addTo ? LaunchMode::AddToXScreenSaver : LaunchMode::RemoveFromXScreenSaver;
   } else if (w.render || w.bench) {
     expected = w.render ? LaunchMode::Render : LaunchMode::Bench;
+  } else if (w.idle) {
+    FUZZ_CHECK(!w.hosted && !w.window && !w.wallpaper, "--idle taken with a window, a host or a wallpaper");
+    expected = LaunchMode::Idle;
   } else if (w.wallpaper) {
     FUZZ_CHECK(!w.hosted && !w.window && platform != PlatformRequest::X11,
                "--wallpaper taken with a window, a host or X11");
@@ -169,6 +181,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     expected = w.hosted ? LaunchMode::Hosted : LaunchMode::Window;
   }
   FUZZ_CHECK(w.output.empty() || expected == LaunchMode::Wallpaper, "--output taken without --wallpaper");
+  FUZZ_CHECK(!w.lockAfter || expected == LaunchMode::Idle, "--lock-after taken without --idle");
+  if (got.mode == LaunchMode::Idle) {
+    FUZZ_CHECK(got.idleSeconds >= 1 && got.idleSeconds <= 86400, "--idle %d", got.idleSeconds);
+    FUZZ_CHECK(!w.lockAfter || (got.lockAfterSeconds >= 1 && got.lockAfterSeconds <= 86400 &&
+                                !got.lockCommand.empty()),
+               "--lock-after %d '%s'", got.lockAfterSeconds, got.lockCommand.c_str());
+  }
   FUZZ_CHECK(got.mode == expected, "mode %d, the walk says %d", static_cast<int>(got.mode),
              static_cast<int>(expected));
   if (got.mode == LaunchMode::Render) FUZZ_CHECK(!got.output.empty(), "--render without a file");
@@ -183,6 +202,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   if (got.mode == LaunchMode::Render || got.mode == LaunchMode::Bench ||
       got.mode == LaunchMode::Hosted || got.mode == LaunchMode::Window || got.mode == LaunchMode::Wallpaper ||
+      got.mode == LaunchMode::Idle ||
       got.mode == LaunchMode::AddToXScreenSaver || got.mode == LaunchMode::RemoveFromXScreenSaver) {
     FUZZ_CHECK(joined.empty(), "stray arguments '%s' accepted with mode %d", joined.c_str(),
                static_cast<int>(got.mode));

@@ -88,6 +88,15 @@ TEST(CommandLine, HostedTryOutAndWallpaperModes) {
       {{"--wayland-shell", "xdg", "/s"}, LaunchMode::Saver, false, 0, 1280, 720},
       {{"--wayland-shell", "layer", "--window"}, LaunchMode::Window, false, 0, 1280, 720},
       {{"--wayland-shell", "gtk", "/s"}, LaunchMode::Invalid, false, 0, 1280, 720},
+      {{"--idle", "300"}, LaunchMode::Idle, false, 0, 1280, 720},
+      {{"--idle", "300", "--lock-after", "60", "swaylock -f"}, LaunchMode::Idle, false, 0, 1280, 720},
+      {{"--idle", "0"}, LaunchMode::Invalid, false, 0, 1280, 720},
+      {{"--idle", "86401"}, LaunchMode::Invalid, false, 0, 1280, 720},
+      {{"--idle", "300", "/s"}, LaunchMode::Invalid, false, 0, 1280, 720},
+      {{"--idle", "300", "--wallpaper"}, LaunchMode::Invalid, false, 0, 1280, 720},
+      {{"--lock-after", "60", "swaylock"}, LaunchMode::Invalid, false, 0, 1280, 720},
+      {{"--idle", "300", "--lock-after", "60"}, LaunchMode::Invalid, false, 0, 1280, 720},
+      {{"--idle", "300", "--lock-after", "60", ""}, LaunchMode::Invalid, false, 0, 1280, 720},
   };
   for (const auto& c : cases) {
     const LaunchOptions o = parse(c.args);
@@ -97,6 +106,10 @@ TEST(CommandLine, HostedTryOutAndWallpaperModes) {
     EXPECT_EQ(o.windowId, c.id) << c.args[0];
     EXPECT_EQ(o.windowWidth * 10000 + o.windowHeight, c.width * 10000 + c.height) << c.args[0];
     EXPECT_EQ(o.outputName, c.args.size() > 2 && c.args[1] == "--output" ? c.args[2] : "") << c.args[0];
+    const bool locks = c.args.size() == 5 && c.args[2] == "--lock-after";
+    EXPECT_EQ(o.lockAfterSeconds, locks ? 60 : 0) << c.args[0];
+    EXPECT_EQ(o.lockCommand, locks ? c.args[4] : "") << c.args[0];
+    EXPECT_EQ(o.idleSeconds, c.args[0] == "--idle" ? 300 : 0) << c.args[0];
     const bool xdg = c.args.size() > 1 && c.args[0] == "--wayland-shell" && c.args[1] == "xdg";
     EXPECT_EQ(o.shell, xdg ? WaylandShellRequest::Xdg
                            : c.args[0] == "--wayland-shell" ? WaylandShellRequest::Layer : WaylandShellRequest::Any);

@@ -151,5 +151,96 @@ TEST_F(IdleOnX, IdleTriggerWatchesTheServersIdleTime) {
   EXPECT_EQ(alone.errors.find('\n'), alone.errors.size() - 1) << alone.errors;
 }
 
+// A session bus of the test's own (dbus-daemon) with the fake idle monitor
+// on it; the trigger there has the bus and the Xvfb, and takes GNOME's
+// source first.
+class IdleOnGnome : public IdleOnX {
+ protected:
+  void SetUp() override {
+    IdleOnX::SetUp();
+    int out[2];
+    ASSERT_EQ(pipe(out), 0);
+    bus = fork();
+    if (bus == 0) {
+      dup2(out[1], 1);
+      execlp("dbus-daemon", "dbus-daemon", "--session", "--nofork", "--print-address=1", nullptr);
+      _exit(127);
+    }
+    close(out[1]);
+    address = readLine(out[0]);
+    close(out[0]);
+    ASSERT_FALSE(address.empty()) << "no dbus-daemon";
+    int in[2];
+    ASSERT_EQ(pipe(in), 0);
+    ASSERT_EQ(pipe(out), 0);
+    monitor = fork();
+    if (monitor == 0) {
+      dup2(in[0], 0);
+      dup2(out[1], 1);
+      setenv("DBUS_SESSION_BUS_ADDRESS", address.c_str(), 1);
+      execl(STARBLOOM_FAKE_IDLE_MONITOR, "fake_idle_monitor", nullptr);
+      _exit(127);
+    }
+    close(in[0]);
+    close(out[1]);
+    control = in[1];
+    ASSERT_EQ(readLine(out[0]), "ready");
+    close(out[0]);
+  }
+
+  void TearDown() override {
+    if (control >= 0) close(control); // the fake ends with its input
+    for (const pid_t pid : {monitor, bus}) {
+      if (pid <= 0) continue;
+      kill(pid, SIGTERM);
+      waitpid(pid, nullptr, 0);
+    }
+    IdleOnX::TearDown();
+  }
+
+  static std::string readLine(int fd) {
+    std::string line;
+    char c = 0;
+    while (read(fd, &c, 1) == 1 && c != '\n') line += c;
+    return line;
+  }
+
+  void tell(const std::string& line) { ASSERT_EQ(write(control, (line + "\n").c_str(), line.size() + 1), static_cast<ssize_t>(line.size() + 1)); }
+
+  std::vector<std::string> onGnome() const {
+    return {"WAYLAND_DISPLAY=", "WAYLAND_SOCKET=", "DBUS_SESSION_BUS_ADDRESS=" + address, "XDG_RUNTIME_DIR=" + configHome};
+  }
+
+  pid_t bus = -1;
+  pid_t monitor = -1;
+  int control = -1;
+  std::string address;
+};
+
+// --idle 2 with GNOME's idle monitor: the saver once the monitor's idle
+// watch fires, ended by a key, back once the watch fires again after the
+// user's return; an inhibition that the session manager reports keeps it
+// away.
+TEST_F(IdleOnGnome, IdleTriggerFollowsMuttersIdleMonitorAndTheSessionsInhibitor) {
+  Saver trigger;
+  start(trigger, {"--idle", "2"}, onGnome());
+  ASSERT_NE(waitForSaverOf(trigger.pid, true, 15000), 0) << trigger.errors;
+  ASSERT_NE(waitForSaverWindow(display, DefaultRootWindow(display), 15000), 0u) << trigger.errors;
+  pause(500);
+  xdotool("key a");
+  tell("input");
+  EXPECT_EQ(waitForSaverOf(trigger.pid, false, 10000), 0) << "a key did not end the saver";
+  EXPECT_NE(waitForSaverOf(trigger.pid, true, 15000), 0) << "no saver after the next idle time";
+  ASSERT_NE(waitForSaverWindow(display, DefaultRootWindow(display), 15000), 0u) << trigger.errors;
+  pause(500);
+  xdotool("key a");
+  tell("inhibit 1");
+  tell("input");
+  EXPECT_EQ(waitForSaverOf(trigger.pid, false, 10000), 0);
+  EXPECT_EQ(waitForSaverOf(trigger.pid, true, 5000), 0) << "a saver despite the inhibition";
+  kill(trigger.pid, SIGTERM);
+  EXPECT_EQ(trigger.wait(10000), 0) << trigger.errors;
+}
+
 } // namespace
 } // namespace starbloom
