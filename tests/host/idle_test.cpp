@@ -50,7 +50,7 @@ pid_t waitForSaverOf(pid_t trigger, bool wanted, int timeoutMs) {
 // --idle 3 on sway (KDE's idle notification there): no saver at first, the
 // saver after the idle time, a key ends it, it comes again after another
 // idle time, a second trigger leaves, SIGTERM ends the trigger and its
-// saver. With an idle inhibitor on a window, no saver comes. --lock-after
+// saver. While a client holds an idle inhibitor, no saver comes. --lock-after
 // runs its command once and ends the saver when the command returns.
 TEST_F(SaverOnWayland, IdleTriggerShowsTheSaverAfterIdleTimeAndAgainAfterEachReturn) {
   addKeyboard();
@@ -77,17 +77,25 @@ TEST_F(SaverOnWayland, IdleTriggerShowsTheSaverAfterIdleTimeAndAgainAfterEachRet
   EXPECT_EQ(trigger.wait(10000), 0);
   EXPECT_NE(kill(second, 0), 0) << "the saver outlived its trigger";
 
-  // An idle inhibitor (sway's own, on a window) keeps the saver away.
-  const pid_t window = openPlainWindow();
-  ASSERT_GT(window, 0);
-  ASSERT_EQ(run({"swaymsg", "[title=\"Wayland ClickDot\"]", "inhibit_idle", "open"}), 0);
+  // A client's idle inhibitor on a shown window (zwp_idle_inhibitor_v1, as
+  // a video player holds one) keeps the saver away.
+  int hold[2];
+  ASSERT_EQ(pipe2(hold, O_CLOEXEC), 0); // the inhibitor keeps no write end of its own
+  const pid_t inhibitor = spawn({copyIn(STARBLOOM_IDLE_INHIBITOR, "idle_inhibitor")}, {}, -1, hold[0]);
+  close(hold[0]);
+  bool shown = false;
+  for (int waited = 0; waited < 10000 && !shown; waited += 200) {
+    shown = run({"sh", "-c", "swaymsg -t get_tree | grep -q '\"name\": \"idle inhibitor\"'"}) == 0;
+    pause(200);
+  }
+  ASSERT_TRUE(shown) << "the inhibitor's window did not show";
   Saver inhibited;
   startSaver(inhibited, {"--idle", "2"});
   EXPECT_EQ(waitForSaverOf(inhibited.pid, true, 6000), 0) << "a saver despite the inhibitor";
   kill(inhibited.pid, SIGTERM);
   EXPECT_EQ(inhibited.wait(10000), 0);
-  kill(window, SIGTERM);
-  waitpid(window, nullptr, 0);
+  close(hold[1]); // the inhibitor lets go and ends
+  waitpid(inhibitor, nullptr, 0);
 
   // --lock-after: the command once, and the saver gone after it returns.
   const std::string locks = runtime + "/locks";
