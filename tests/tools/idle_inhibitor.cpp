@@ -4,7 +4,6 @@
 // until standard input closes. It prints "ready" once the compositor has
 // shown the window. The idle-inhibit protocol's two interfaces are declared
 // here by hand; only the requests this program sends need to be right.
-#include <poll.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -13,6 +12,8 @@
 #include <cstring>
 
 #include <wayland-client.h>
+
+#include "hold_connection.h"
 
 #include "xdg-shell-client-protocol.h"
 
@@ -115,14 +116,7 @@ int main() {
   wl_display_roundtrip(display);
   std::puts("ready");
   std::fflush(stdout);
-  // Until standard input closes, keep the window, and with it the inhibitor.
-  pollfd fds[2] = {{0, POLLIN, 0}, {wl_display_get_fd(display), POLLIN, 0}};
-  char buffer[64];
-  for (;;) {
-    if (poll(fds, 2, -1) < 0) break;
-    if ((fds[0].revents & (POLLIN | POLLHUP)) != 0 && read(0, buffer, sizeof buffer) <= 0) break;
-    if ((fds[1].revents & (POLLIN | POLLHUP)) != 0 && wl_display_dispatch(display) < 0) break;
-  }
+  holdUntilInputCloses(display);
   wl_proxy_destroy(inhibitor);
   wl_display_disconnect(display);
   return 0;

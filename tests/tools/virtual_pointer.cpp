@@ -5,14 +5,14 @@
 // virtual-pointer protocol and holds it until its standard input closes.
 // The protocol's two interfaces are declared here by hand; only the
 // requests this program sends need to be right.
-#include <poll.h>
-#include <unistd.h>
 
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 
 #include <wayland-client.h>
+
+#include "hold_connection.h"
 
 namespace {
 
@@ -65,14 +65,7 @@ int main() {
   wl_display_roundtrip(display);
   std::puts("ready");
   std::fflush(stdout);
-  // Until standard input closes, keep the connection, and with it the device.
-  pollfd fds[2] = {{0, POLLIN, 0}, {wl_display_get_fd(display), POLLIN, 0}};
-  char buffer[64];
-  for (;;) {
-    if (poll(fds, 2, -1) < 0) break;
-    if ((fds[0].revents & (POLLIN | POLLHUP)) != 0 && read(0, buffer, sizeof buffer) <= 0) break;
-    if ((fds[1].revents & (POLLIN | POLLHUP)) != 0 && wl_display_dispatch(display) < 0) break;
-  }
+  holdUntilInputCloses(display);
   wl_proxy_destroy(pointer);
   wl_display_disconnect(display);
   return 0;
