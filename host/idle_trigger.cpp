@@ -74,17 +74,20 @@ bool takeTriggerLock() {
   return takeSessionLock("idle-" + session, fd);
 }
 
-// Runs path with args (args[0] the name it shows).
+// Runs path with args (args[0] the name it shows). The argument list is
+// made before the fork: the child of a process with threads (GDBus has one)
+// calls nothing but what is safe there before exec.
 pid_t spawn(const char* path, const std::vector<std::string>& args) {
+  std::vector<char*> argv;
+  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
   const pid_t pid = fork();
   if (pid == 0) {
-    std::vector<char*> argv;
-    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
     signal(SIGCHLD, SIG_DFL);
     for (const int s : {SIGTERM, SIGINT, SIGHUP}) signal(s, SIG_DFL);
     execv(path, argv.data());
-    std::fprintf(stderr, "starbloom: cannot run %s\n", path);
+    static const char FAILED[] = "starbloom: cannot start a program of the idle trigger\n";
+    (void)!write(2, FAILED, sizeof FAILED - 1);
     _exit(127);
   }
   return pid;
