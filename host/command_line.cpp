@@ -175,8 +175,8 @@ const OptionRow OPTIONS[] = {
        return std::string();
      },
      HelpSection::Options, "--platform NAME",
-     "window system of /s and --window: wayland or x11 (default:\nWayland through WAYLAND_SOCKET, or where "
-     "WAYLAND_DISPLAY names\na compositor that answers)"},
+     "window system of /s and --window: wayland or x11 (default:\nWayland through WAYLAND_SOCKET, or where\n"
+     "WAYLAND_DISPLAY names a compositor that answers)"},
     {"--wayland-shell", nullptr, OptionValue::Required,
      [](OptionParse& p, const char* value, const std::string&) {
        if (std::strcmp(value, "layer") == 0) {
@@ -198,7 +198,7 @@ const OptionRow OPTIONS[] = {
      },
      HelpSection::Options, "--wallpaper",
      "fireworks as the background of every Wayland output, under\nthe windows (layer-shell); input never ends "
-     "it, SIGTERM does;\nthe background of swaylock-plugin"},
+     "it, SIGTERM\ndoes; the background of swaylock-plugin"},
     {"--output", nullptr, OptionValue::Required,
      [](OptionParse& p, const char* value, const std::string&) {
        p.output = true;
