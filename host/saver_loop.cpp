@@ -3,10 +3,10 @@
 // SIGHUP), a posted message, the window system's events (records that the
 // bindings hand back and the loop applies: input through the dismissal
 // rules, of which the try-out window takes only its close keys, Esc and q,
-// and the wallpaper none; drawables that come and go; sizes that change), the 50 ms timer when
-// due, a hosted window
-// that vanished, and otherwise a paint, since the window is never
-// validated. A window that nobody sees is not painted (a Wayland surface
+// while the wallpaper, like a hosted saver, leaves input to nobody (child
+// mode); drawables that come and go; sizes that change), the 50 ms timer
+// when due, a hosted window that vanished, and otherwise a paint, since the
+// window is never validated. A window that nobody sees is not painted (a Wayland surface
 // whose compositor wants no frame yet; an X11 window covered whole,
 // unmapped, or on a sleeping monitor): the loop sleeps in the window system
 // until an event or the timer instead, so a hidden saver costs next to
@@ -102,12 +102,10 @@ int hostWindowProc(SaverWindow& w, const SaverEvent& event) {
 }
 
 // One window event, through the window procedure and the dismissal rules.
-// The try-out window takes no input but its close keys, Esc and q; the
-// wallpaper takes none at all.
+// The try-out window takes no input but its close keys, Esc and q.
 void applyWindowEvent(SaverWindow& w, const WindowEvent& e) {
   switch (e.kind) {
     case WindowEventKind::Input:
-      if (w.role == WindowRole::Wallpaper) return;
       if (w.role != WindowRole::TryOut) {
         dispatchInput(w, e.input, e.x, e.y);
       } else if (e.closeKey && e.input == InputEvent::KeyDown) {
