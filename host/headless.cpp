@@ -7,7 +7,9 @@
 // deterministic for a given seed and independent of the machine's speed.
 // The per-frame times go into fixed histograms, so a run of any length
 // takes the same memory. The picture is written to a temporary file beside
-// the target and renamed over it only when complete.
+// the target and renamed over it only when complete. With
+// STARBLOOM_PASS_TIMES=1 in the environment, --bench also times every
+// drawing pass (each one finished with glFinish) and prints one more line.
 #include "host/headless.h"
 
 #include <stb_image_write.h>
@@ -18,12 +20,15 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #include "frame/platform_time.h"
 #include "frame/program_objects.h"
 #include "host/time_histogram.h"
 #include "report/quoted_text.h"
+#include "scene/pass_timer.h"
 
 namespace starbloom {
 
@@ -51,6 +56,21 @@ bool writePng(const std::string& path, const std::string& temporary, int width, 
     return false;
   }
   return true;
+}
+
+const char* const PASS_NAMES[FRAME_PASS_COUNT] = {"other", "landscape_first", "landscape_second",
+                                                   "sprites", "halos", "flares"};
+
+// "pass_ms NAME=MEAN/P95 ..." for every pass.
+std::string formatPassTimes(const std::vector<TimeHistogram>& passes) {
+  std::string line = "pass_ms";
+  for (int k = 0; k < FRAME_PASS_COUNT; ++k) {
+    char item[96];
+    std::snprintf(item, sizeof item, " %s=%.3f/%.3f", PASS_NAMES[k], passes[k].mean(),
+                  passes[k].percentile(0.95));
+    line += item;
+  }
+  return line;
 }
 
 } // namespace
@@ -89,6 +109,9 @@ int runHeadless(const LaunchOptions& options) {
   TimeHistogram& updateMs = histograms[0];
   TimeHistogram& drawMs = histograms[1];
   HeadlessFigures figures;
+  const char* timing = std::getenv("STARBLOOM_PASS_TIMES");
+  passTimes.enabled = !picture && timing != nullptr && std::strcmp(timing, "1") == 0;
+  std::vector<TimeHistogram> passes(passTimes.enabled ? FRAME_PASS_COUNT : 0);
   using Clock = std::chrono::steady_clock;
   for (long n = 0; n < frames; ++n) {
     const std::uint32_t due = start + static_cast<std::uint32_t>(
@@ -96,7 +119,12 @@ int runHeadless(const LaunchOptions& options) {
     const std::uint32_t now = tickCount();
     if (static_cast<std::int32_t>(due - now) > 0) advanceSimulatedTime(due - now);
     const Clock::time_point before = Clock::now();
+    if (passTimes.enabled) startPassTimes();
     runFrame();
+    if (passTimes.enabled) {
+      markPass(FramePass::Other);
+      for (int k = 0; k < FRAME_PASS_COUNT; ++k) passes[k].add(passTimes.ms[k]);
+    }
     const double totalMs = std::chrono::duration<double, std::milli>(Clock::now() - before).count();
     const double update = frameDriver.updateMs;
     updateMs.add(update);
@@ -119,6 +147,7 @@ int runHeadless(const LaunchOptions& options) {
     }
   }
   std::printf("%s\n", formatFigures(figures).c_str());
+  if (passTimes.enabled) std::printf("%s\n", formatPassTimes(passes).c_str());
   std::fflush(stdout);
   return 0;
 }

@@ -24,6 +24,8 @@
 
 #include <GL/gl.h>
 
+#include "scene/pass_timer.h"
+
 namespace starbloom {
 
 const int STRIP_TRIANGLES[6] = {0, 1, 2, 2, 1, 3};
@@ -38,6 +40,7 @@ bool sameBinding(const SpriteBinding& a, const SpriteBinding& b) {
 
 void drawBatch(SpriteBatches& batches, SpriteBatch& batch) {
   if (batch.count == 0) return;
+  markPass(FramePass::Other);
   const SpriteBinding& binding = batch.binding;
   if (binding.texture != nullptr) {
     bindTexture(*batches.textureCount, true, *binding.texture, binding.linear);
@@ -60,6 +63,9 @@ void drawBatch(SpriteBatches& batches, SpriteBatch& batch) {
     glPopMatrix();
   }
   batch.count = 0;
+  markPass(binding.eyeSpace                 ? FramePass::Flares
+           : binding.texture == &glowTexture ? FramePass::Halos
+                                             : FramePass::Sprites);
 }
 
 void drawAll(SpriteBatches& batches) {

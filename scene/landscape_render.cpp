@@ -10,6 +10,7 @@
 
 #include <GL/gl.h>
 
+#include "scene/pass_timer.h"
 #include "settings/settings.h"
 
 namespace starbloom {
@@ -23,8 +24,10 @@ void drawLandscapePasses(const Settings& settings, const CoordFrame& camera, Lig
   glShadeModel(GL_SMOOTH);
   glFogf(GL_FOG_END, landscapeFogEnd(settings.landsi));
 
+  markPass(FramePass::Other);
   landscapeMesh.setMaterialFlags(true, false, settings.tex);
   drawMesh(landscapeFrame, camera, landscapeMesh, landscapeStrips, view);
+  markPass(FramePass::LandscapeFirst);
 
   LightSource light;
   lights.getLight(landscapeLight, light);
@@ -32,6 +35,7 @@ void drawLandscapePasses(const Settings& settings, const CoordFrame& camera, Lig
     light.colour = Color4{};
     lights.setLight(landscapeLight, light);
     drawMesh(landscapeFrame, camera, secondPassMesh, secondPassStrips, view);
+    markPass(FramePass::LandscapeSecond);
   }
   const float grey = 0.2f * (static_cast<float>(settings.gamma) * 0.1f);
   light.colour = Color4{grey, grey, grey, 1.0f};

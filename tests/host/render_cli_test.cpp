@@ -30,9 +30,10 @@ struct Result {
 // build the program is leak-checked at exit like the tests themselves: it
 // inherits their environment, the leak suppressions included, and a leak
 // report makes it exit non-zero with more than one line of output.
-Result runProgram(const std::string& arguments, const std::string& configHome) {
-  const std::string command =
-      "XDG_CONFIG_HOME='" + configHome + "' " STARBLOOM_BINARY_PATH " " + arguments + " 2>&1";
+Result runProgram(const std::string& arguments, const std::string& configHome,
+                  const std::string& environment = "") {
+  const std::string command = environment + " XDG_CONFIG_HOME='" + configHome +
+                              "' " STARBLOOM_BINARY_PATH " " + arguments + " 2>&1";
   Result result;
   FILE* pipe = popen(command.c_str(), "r");
   if (pipe == nullptr) return result;
@@ -133,6 +134,36 @@ TEST_F(RenderCli, FrameRateChangesTheStepNotTheSimulatedTime) {
   }
   EXPECT_GE(launches[0], 1);
   EXPECT_NEAR(launches[1], launches[0], 1);
+}
+
+// With STARBLOOM_PASS_TIMES=1 a benchmark also times each drawing pass: the
+// passes of a frame add up to no more than the frame, every pass the scene
+// has takes time, and a picture run prints no such line.
+TEST_F(RenderCli, PassTimesAddUpToTheFrame) {
+  const std::string heavy =
+      " --seconds 12 --seed 7 --size 160x90 --set detail=4 --set lens=1 --set land=1 --set multipass=1";
+  const Result r = runProgram("--bench" + heavy, dir, "STARBLOOM_PASS_TIMES=1");
+  ASSERT_EQ(r.status, 0) << r.output;
+  double update = 0.0, draw = 0.0, ms[6] = {};
+  ASSERT_EQ(std::sscanf(r.output.c_str() + r.output.find("update_ms_mean="), "update_ms_mean=%lf",
+                        &update), 1) << r.output;
+  ASSERT_EQ(std::sscanf(r.output.c_str() + r.output.find("draw_ms_mean="), "draw_ms_mean=%lf", &draw), 1);
+  ASSERT_NE(r.output.find("pass_ms "), std::string::npos) << r.output;
+  ASSERT_EQ(std::sscanf(r.output.c_str() + r.output.find("pass_ms "),
+                        "pass_ms other=%lf/%*f landscape_first=%lf/%*f landscape_second=%lf/%*f "
+                        "sprites=%lf/%*f halos=%lf/%*f flares=%lf/%*f",
+                        &ms[0], &ms[1], &ms[2], &ms[3], &ms[4], &ms[5]), 6) << r.output;
+  double sum = 0.0;
+  for (double m : ms) {
+    EXPECT_GT(m, 0.0) << r.output;
+    sum += m;
+  }
+  EXPECT_LE(sum, update + draw + 0.01) << r.output;
+  EXPECT_GE(sum, 0.5 * (update + draw)) << r.output;
+
+  const Result picture = runProgram("--render " + dir + "/p.png" + heavy, dir, "STARBLOOM_PASS_TIMES=1");
+  ASSERT_EQ(picture.status, 0) << picture.output;
+  EXPECT_EQ(picture.output.find("pass_ms"), std::string::npos) << picture.output;
 }
 
 // One golden run: a fixed seed at default settings over 60 simulated seconds
