@@ -27,6 +27,15 @@ extern MeshStrips landscapeStrips;  // drawing arrays of landscapeMesh
 extern MeshStrips secondPassStrips; // drawing arrays of secondPassMesh
 extern CoordFrame landscapeFrame;    // placement of both: identity at the origin
 extern std::int32_t landscapeLight;  // light table slot of the landscape's light
+// Whether a camera sees every back face of the ground drawn by strips (in
+// landscapeFrame) only behind a front face: true when it is over the ground
+// and higher than every point of it by more than the reach of the
+// frustum's near plane.
+bool landscapeBackFacesHidden(const CoordFrame& camera, const MeshStrips& strips,
+                              const ViewFrustum& frustum);
+// Whether the passes may leave out the ground's back faces where none can
+// show (on in the program; off draws them all, for comparison).
+extern bool cullLandscapeBackFaces;
 
 // Material colour of the landscape for the lcolor setting: red, green,
 // blue, anything else white.

@@ -9,6 +9,11 @@
 // Material state goes to OpenGL only when a strip's material differs from
 // the last one applied.
 //
+// With cullBackFaces OpenGL leaves out the triangles whose back the camera
+// sees (wound clockwise on the screen), before any of their pixels are
+// filled; only a caller that knows its mesh hides every back face it could
+// see behind a front face may ask for it.
+//
 // Chunks of a strip whose box lies wholly outside the view frustum are left
 // out, since none of their triangles could cover a pixel; each row of
 // chunks in view is one glDrawArrays of the same triangles, wound the same
@@ -116,6 +121,11 @@ bool drawMesh(CoordFrame placement, CoordFrame camera, const Mesh& mesh, MeshStr
   const EyeTransform eye{placement, camera};
   glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
   glInterleavedArrays(GL_T2F_N3F_V3F, 0, strips.vertices.data());
+  if (view.cullBackFaces) {
+    glEnable(GL_CULL_FACE);
+    glCullFace(GL_BACK);
+    glFrontFace(GL_CCW);
+  }
   std::int32_t applied = NO_MATERIAL;
   for (const MeshStripRun& run : strips.runs) {
     const std::int32_t m = run.material;
@@ -143,6 +153,7 @@ bool drawMesh(CoordFrame placement, CoordFrame camera, const Mesh& mesh, MeshStr
     }
   }
   glPopClientAttrib();
+  glDisable(GL_CULL_FACE);
   glLoadIdentity();
   return true;
 }

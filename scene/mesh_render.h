@@ -18,12 +18,15 @@ struct MeshView {
   bool useFog = true;
   Color4 clearColour;                 // fog colour of unblended materials
   ViewFrustum frustum;                // the projection's; chunks outside it are not drawn
+  bool cullBackFaces = false;         // leave out triangles seen from behind (wound clockwise)
 };
 
 // Draws mesh placed by placement as seen from camera, unless its origin lies
 // both outside a cone of about 26.6 degrees about the view direction and
 // farther than the mesh's viewDistance, from strips, its drawing arrays,
-// brought up to date first. Leaves the identity model-view.
+// brought up to date first; with cullBackFaces, triangles wound clockwise
+// on the screen are left out. Leaves the identity model-view and culling
+// off.
 bool drawMesh(CoordFrame placement, CoordFrame camera, const Mesh& mesh, MeshStrips& strips,
               const MeshView& view);
 // OpenGL light GL_LIGHT0 + i from light (i 0..7, a light in use), enabled.

@@ -91,6 +91,14 @@ void make(const Mesh& mesh, MeshStrips& out) {
     out.runs.push_back(run);
     boxChunks(run, out);
   }
+  out.bounds = MeshBox{};
+  if (!out.boxes.empty()) {
+    out.bounds = out.boxes.front();
+    for (const MeshBox& box : out.boxes) {
+      grow(out.bounds, box.low);
+      grow(out.bounds, box.high);
+    }
+  }
   out.mesh = &mesh;
   out.revision = mesh.revision;
 }

@@ -46,6 +46,7 @@ struct MeshStrips {
   std::vector<MeshDrawVertex> vertices;
   std::vector<MeshStripRun> runs;
   std::vector<MeshBox> boxes;
+  MeshBox bounds; // about every vertex (all zero without any)
 };
 
 // Makes strips the drawing arrays of mesh, unless they already are those of

@@ -38,7 +38,8 @@ CoordFrame cameraAt(Vec3 eye, Vec3 target) {
 // the frame driver draws it after start-up; extra lights first.
 std::vector<std::uint8_t> landscapePicture(const Settings& s, const CoordFrame& camera,
                                            const std::vector<LightSource>& extra = {},
-                                           const ViewFrustum* culling = nullptr) {
+                                           const ViewFrustum* culling = nullptr,
+                                           bool* backFacesHidden = nullptr) {
   OffscreenGl gl(W, H);
   settings = s;
   seedRandom(11);
@@ -56,6 +57,9 @@ std::vector<std::uint8_t> landscapePicture(const Settings& s, const CoordFrame& 
   MeshView view = renderContext.meshView();
   if (culling != nullptr) view.frustum = *culling;
   drawLandscapePasses(settings, camera, renderContext.lights, view);
+  if (backFacesHidden != nullptr) {
+    *backFacesHidden = landscapeBackFacesHidden(camera, landscapeStrips, view.frustum);
+  }
   std::vector<std::uint8_t> rgb = gl.readRgb();
   settings = Settings{};
   return rgb;
@@ -163,6 +167,35 @@ TEST(DrawMesh, CullingLeavesThePictureAsItIs) {
     if (v.eye.z < 100.0f) {
       EXPECT_FALSE(landscapePicture(s, camera, {}, &narrow) == whole);
     }
+  }
+}
+
+// Leaving out the ground's back faces changes no pixel from wherever the
+// camera may see them: over the ground and above it, it culls them; among
+// the hills, beside the ground (through whose open edge a low camera sees
+// the underside of the hills along it) and under it (where nothing but back
+// faces show) it draws them as before.
+TEST(LandscapePasses, BackFacesAreLeftOutOnlyWhereNoneCanShow) {
+  Settings s = land(true, true, 100);
+  s.landres = 100;
+  const struct { const char* name; Vec3 eye; Vec3 target; bool culled; } views[] = {
+      {"inside, looking across", {10, 12, 20}, {0, 0, -20}, true},
+      {"straight above", {0, 80, 0.1f}, {0, 0, 0}, true},
+      {"over the edge, low", {0, 11.5f, 49}, {0, 0, 0}, true},
+      {"beside the ground, low", {0, 11.5f, 150}, {0, 0, 0}, false},
+      {"among the hills", {0, 4, 30}, {0, 0, 0}, false},
+      {"under the ground, looking up", {5, -30, 5}, {0, 0, 0}, false},
+  };
+  for (const auto& v : views) {
+    SCOPED_TRACE(v.name);
+    const CoordFrame camera = cameraAt(v.eye, v.target);
+    cullLandscapeBackFaces = false;
+    const auto drawnAll = landscapePicture(s, camera);
+    cullLandscapeBackFaces = true;
+    bool hidden = false;
+    EXPECT_GT(brightness(drawnAll, 0, 0, W, H), 0);
+    EXPECT_TRUE(landscapePicture(s, camera, {}, &VIEW_FRUSTUM, &hidden) == drawnAll);
+    EXPECT_EQ(hidden, v.culled);
   }
 }
 
