@@ -53,7 +53,8 @@ void drawLandscapePasses(const Settings& settings, const CoordFrame& camera, Lig
   markPass(FramePass::Other);
   landscapeMesh.setMaterialFlags(true, false, settings.tex);
   updateMeshStrips(landscapeMesh, landscapeStrips);
-  view.cullBackFaces = cullLandscapeBackFaces && landscapeBackFacesHidden(camera, landscapeStrips, view.frustum);
+  view.cullBackFaces =
+      cullLandscapeBackFaces && landscapeBackFacesHidden(camera, landscapeStrips, view.frustum);
   drawMesh(landscapeFrame, camera, landscapeMesh, landscapeStrips, view);
   markPass(FramePass::LandscapeFirst);
 

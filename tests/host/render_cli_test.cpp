@@ -141,13 +141,15 @@ TEST_F(RenderCli, FrameRateChangesTheStepNotTheSimulatedTime) {
 // has takes time, and a picture run prints no such line.
 TEST_F(RenderCli, PassTimesAddUpToTheFrame) {
   const std::string heavy =
-      " --seconds 12 --seed 7 --size 160x90 --set detail=4 --set lens=1 --set land=1 --set multipass=1";
+      " --seconds 12 --seed 7 --size 160x90 --set detail=4 --set lens=1 --set land=1"
+      " --set multipass=1";
   const Result r = runProgram("--bench" + heavy, dir, "STARBLOOM_PASS_TIMES=1");
   ASSERT_EQ(r.status, 0) << r.output;
   double update = 0.0, draw = 0.0, ms[6] = {};
   ASSERT_EQ(std::sscanf(r.output.c_str() + r.output.find("update_ms_mean="), "update_ms_mean=%lf",
                         &update), 1) << r.output;
-  ASSERT_EQ(std::sscanf(r.output.c_str() + r.output.find("draw_ms_mean="), "draw_ms_mean=%lf", &draw), 1);
+  ASSERT_EQ(std::sscanf(r.output.c_str() + r.output.find("draw_ms_mean="), "draw_ms_mean=%lf",
+                        &draw), 1);
   ASSERT_NE(r.output.find("pass_ms "), std::string::npos) << r.output;
   ASSERT_EQ(std::sscanf(r.output.c_str() + r.output.find("pass_ms "),
                         "pass_ms other=%lf/%*f landscape_first=%lf/%*f landscape_second=%lf/%*f "
@@ -161,7 +163,8 @@ TEST_F(RenderCli, PassTimesAddUpToTheFrame) {
   EXPECT_LE(sum, update + draw + 0.01) << r.output;
   EXPECT_GE(sum, 0.5 * (update + draw)) << r.output;
 
-  const Result picture = runProgram("--render " + dir + "/p.png" + heavy, dir, "STARBLOOM_PASS_TIMES=1");
+  const Result picture =
+      runProgram("--render " + dir + "/p.png" + heavy, dir, "STARBLOOM_PASS_TIMES=1");
   ASSERT_EQ(picture.status, 0) << picture.output;
   EXPECT_EQ(picture.output.find("pass_ms"), std::string::npos) << picture.output;
 }
